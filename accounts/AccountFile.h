@@ -1,0 +1,23 @@
+#pragma once
+// Where ACCOUNT.CSV lives, and reading and writing it whole.
+
+#include <QString>
+
+#include "accounts/CAccountList.h"
+
+// ACCOUNT.CSV beside the executable. When that folder cannot be written and holds no ACCOUNT.CSV
+// (an installed copy), the file lives in the per-user application data folder instead, so that
+// the accounts are not lost at exit.
+QString AccountFilePath(const QString& executableDir, const QString& perUserDir);
+
+// The path for the running program (its own folder, or the per-user data folder).
+QString AccountFilePathForThisProgram();
+
+// Appends the file's accounts to `list`. A missing or unreadable file adds nothing; a read error
+// part-way keeps the accounts of the complete lines read before it.
+void LoadAccounts(const QString& path, CAccountList& list);
+
+// Replaces the file with the list, atomically: on any failure the old file stays as it was.
+// A newly created file is readable and writable by its owner only; an existing file keeps its
+// permissions. Returns whether the new file is in place (callers stay silent either way).
+bool SaveAccounts(const QString& path, const CAccountList& list);

@@ -1,0 +1,35 @@
+#include "accounts/CAccountList.h"
+
+CAccount* CAccountList::GetAt(int position) {
+    if (position < 0 || position >= GetCount()) {
+        return nullptr;
+    }
+    return &m_items[static_cast<std::size_t>(position)];
+}
+
+const CAccount* CAccountList::GetAt(int position) const {
+    return const_cast<CAccountList*>(this)->GetAt(position);
+}
+
+bool CAccountList::RemoveAt(int position) {
+    if (GetAt(position) == nullptr) {
+        return false;
+    }
+    m_items.erase(m_items.begin() + position);
+    if (m_items.empty()) {
+        m_items.shrink_to_fit();  // the last removal releases the storage
+    }
+    return true;
+}
+
+int CAccountList::FindByTimerId(std::uint32_t timerId) const {
+    if (timerId == 0) {
+        return -1;
+    }
+    for (int i = 0; i < GetCount(); ++i) {
+        if (m_items[static_cast<std::size_t>(i)].m_nTimerId == timerId) {
+            return i;
+        }
+    }
+    return -1;
+}

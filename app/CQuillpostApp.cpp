@@ -1,0 +1,33 @@
+#include "app/CQuillpostApp.h"
+
+#include <QFileInfo>
+
+#include "accounts/AccountFile.h"
+#include "res/Strings.h"
+#include "ui/CMainDlg.h"
+#include "ui/TrayService.h"
+
+CQuillpostApp::CQuillpostApp(int& argc, char** argv) : m_app(argc, argv) {
+    // The settings live under the vendor key and the executable's own name.
+    QApplication::setOrganizationName(Str::kVendor);
+    QApplication::setApplicationName(QFileInfo(QApplication::applicationFilePath()).completeBaseName());
+    QApplication::setApplicationDisplayName(Str::Text(Str::kAppName));
+    // The window hides into the tray; only ending the main dialog ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+int CQuillpostApp::Run() {
+    CTrayService tray;
+    CMainDlg::Parts parts;
+    parts.tray = &tray;
+    parts.accountFile = AccountFilePathForThisProgram();
+
+    CMainDlg dialog(parts);
+    tray.SetOwnerWindow(&dialog);
+    QObject::connect(&dialog, &QDialog::finished, &m_app, &QApplication::quit);
+    dialog.show();
+    dialog.OnInitDialog();
+    QApplication::exec();
+    dialog.DestroyWindow();
+    return 0;
+}

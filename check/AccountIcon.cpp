@@ -1,0 +1,33 @@
+#include "check/AccountIcon.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+
+QIcon BuiltinIcon(int resourceId) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(resourceId)); }
+
+QIcon IconFromFile(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        return {};
+    }
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        return {};
+    }
+    return QIcon(QPixmap::fromImage(image));
+}
+
+TrayIcon AccountTrayIcon(const QString& iconFile) {
+    if (!IconFromFile(iconFile).isNull()) {
+        return TrayIcon::FromFile(iconFile);
+    }
+    return TrayIcon::Builtin(IconId::kNoMail);
+}
+
+QIcon TrayPicture(const TrayIcon& icon) {
+    if (icon.resourceId != 0) {
+        return BuiltinIcon(icon.resourceId);
+    }
+    const QIcon fromFile = IconFromFile(icon.file);
+    return fromFile.isNull() ? BuiltinIcon(IconId::kNoMail) : fromFile;
+}

@@ -1,0 +1,75 @@
+#pragma once
+// Every user-visible text of the program, in one place. The texts are the program's own and are
+// used exactly as they stand (half-width katakana included). Sources are UTF-8.
+
+#include <QString>
+
+namespace Str {
+
+// String table.
+inline constexpr char kAboutMenuItem[] = "ﾊﾞｰｼﾞｮﾝ情報(Quillpost) (&A)...";  // 101
+inline constexpr int kAboutMenuItemId = 101;
+inline constexpr char kSocketInitFailed[] = "Windows ｿｹｯﾄの初期化に失敗しました。";  // 103
+inline constexpr int kSocketInitFailedId = 103;
+inline constexpr char kHelpFailed[] = "ﾍﾙﾌﾟの起動に失敗しました。";
+
+// Program name: default tray tooltip, message-box titles.
+inline constexpr char kAppName[] = "Quillpost";
+inline constexpr char kVendor[] = "HALVERN";
+
+// Tray tooltips after a check.
+inline constexpr char kConnectError[] = "ソケット・コネクト・エラー";
+inline constexpr char kLoginError[] = "ログイン・エラー";
+inline constexpr char kNoMail[] = "メールはありません。";
+inline constexpr char kMailCount[] = "メールが%d通あります。";
+
+// Main window.
+inline constexpr char kMainCaption[] = "Quillpost 1.2";
+inline constexpr char kCheckButton[] = "チェック∨";
+inline constexpr char kExitButton[] = "終了";
+inline constexpr char kAddButton[] = "追加";
+inline constexpr char kEditButton[] = "編集";
+inline constexpr char kDeleteButton[] = "削除";
+inline constexpr char kStartDisp[] = "起動時に表示する。";
+inline constexpr char kColumnUser[] = "User";
+inline constexpr char kColumnServer[] = "Server";
+inline constexpr char kColumnTime[] = "Time";
+inline constexpr char kColumnCount[] = "Count";
+inline constexpr char kConfirmDelete[] = "削除してもよろしいですか？";
+
+// Account settings dialog.
+inline constexpr char kSettingsCaption[] = "設定";
+inline constexpr char kUserLabel[] = "ユーザー名";
+inline constexpr char kPasswordLabel[] = "パスワード";
+inline constexpr char kServerLabel[] = "サーバー";
+inline constexpr char kIntervalLabel[] = "チェック間隔（秒）";
+inline constexpr char kSound[] = "サウンド";
+inline constexpr char kOnMail[] = "着信メールがあるとき";
+inline constexpr char kOnIncrease[] = "着信メール数が増えたとき";
+inline constexpr char kBrowse[] = "参照";
+inline constexpr char kPreview[] = "プレビュー";
+inline constexpr char kLaunch[] = "起動";
+inline constexpr char kOk[] = "OK";
+inline constexpr char kCancel[] = "ｷｬﾝｾﾙ";
+inline constexpr char kSoundFilter[] = "WAVEフォームサウンド(*.WAV)|*.WAV||";
+inline constexpr char kLaunchFilter[] = "すべてのファイル(*.*)|*.*||";
+inline constexpr char kIconFilter[] = "アイコン(*.ICO)|*.ICO||";
+inline constexpr char kSoundInitialName[] = "*.WAV";
+inline constexpr char kLaunchInitialName[] = "*.*";
+inline constexpr char kIconInitialName[] = "*.ICO";
+inline constexpr char kEnterInteger[] = "整数を入力してください。";
+inline constexpr char kIntervalRange[] = "1 から 2147483 までの整数を入力してください。";
+inline constexpr char kNoComma[] = "カンマ（,）は使用できません。";
+
+// About box.
+inline constexpr char kAboutCaption[] = "ﾊﾞｰｼﾞｮﾝ情報 Quillpost";
+inline constexpr char kAboutVersion[] = "Quillpost Version 1.2";
+inline constexpr char kAboutSecondLine[] = "POP3 メールボックスの見張り番";
+
+// Dialog fonts named by the templates.
+inline constexpr char kDialogFont[] = "ＭＳ ゴシック";
+inline constexpr char kAboutFont[] = "ＭＳ Ｐゴシック";
+
+inline QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+}  // namespace Str

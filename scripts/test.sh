@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Quillpost and runs every test twice: once in a normal build and
+# once built with AddressSanitizer and UndefinedBehaviorSanitizer. Needs no display or sound card.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+
+JOBS=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+# A sanitizer report fails the test that caused it.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+
+for preset in default sanitize; do
+  echo "=== ${preset} build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$JOBS" 2>&1 | grep -v '^\[' || true
+  cmake --build --preset "$preset" -j "$JOBS" >/dev/null   # fails the script on a build error
+  echo "=== ${preset} tests"
+  ctest --preset "$preset" -j "$JOBS" --output-on-failure
+done
