@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <deque>
+
+#include "accounts/CAccountList.h"
+
+class CAlerts;
+class IProber;
+class ITrayNotifier;
+struct ProbeOutcome;
+
+// Decides when each account is probed and what the answer does: one timer per account, one probe
+// at a time from a queue, results to the tray, the sound and the launch.
+class CCheckScheduler : public QObject {
+    Q_OBJECT
+
+public:
+    CCheckScheduler(CAccountList& accounts, ITrayNotifier& tray, CAlerts& alerts, IProber& prober,
+                    QObject* parent = nullptr);
+    ~CCheckScheduler() override;
+
+    // At start-up: a timer for every complete account; the others keep timer id 0.
+    void StartTimers();
+    // A new account gets its timer whether it is complete or not.
+    void SetTimerForAdded(CAccount& account);
+    // An edited account's timer is replaced by one at its (new) interval.
+    void RenewTimer(CAccount& account);
+    // A deleted account's timer stops.
+    void KillTimerOf(CAccount& account);
+    // After the account at `position` (with last count `lastCount`) left the list: its tray icon
+    // goes, and the icons of the accounts after it move to their new ids.
+    void OnAccountRemoved(int position, int lastCount);
+
+    // A timer fired: queue a probe of the account holding it, when that account is enabled.
+    void OnTimer(int timerId);
+
+    // Whether a probe is queued or running (for tests and the soak).
+    bool IsIdle() const;
+    int QueuedCount() const { return static_cast<int>(m_queue.size()); }
+
+    // Longest a timer may be set to: its milliseconds must fit in an int.
+    static constexpr int kMaxIntervalSeconds = 2147483;
+
+signals:
+    // Before a check: the window copies its check boxes into the accounts.
+    void checkBoxesNeeded();
+    // After a result was applied: the window shows the new counts.
+    void accountsChecked();
+    // The raw STAT reply of a probe, for the status line.
+    void statLineReceived(const QByteArray& line);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    std::uint32_t StartTimerFor(const CAccount& account);
+    void StartNextProbe();
+    void OnProbeDone(std::uint32_t timerId, const ProbeOutcome& outcome);
+    void ApplyResult(int position, int result);
+
+    CAccountList& m_accounts;
+    ITrayNotifier& m_tray;
+    CAlerts& m_alerts;
+    IProber& m_prober;
+    std::deque<std::uint32_t> m_queue;  // timer ids of the accounts waiting for their probe
+    std::uint32_t m_running = 0;        // timer id of the account being probed, 0 when none
+};
