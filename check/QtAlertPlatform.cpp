@@ -18,8 +18,8 @@ bool IsWave(const QMimeType& type) {
     return type.inherits(QStringLiteral("audio/x-wav"));
 }
 
-// The type is taken from the name and the content together, so a script called "x.wav" is not
-// mistaken for sound.
+// The type comes from the name's extension, and from the content only when the extension says
+// nothing: as with the shell, a file named ".wav" is always sound and is never run as a program.
 QMimeType TypeOf(const QString& file) {
     return QMimeDatabase().mimeTypeForFile(file);
 }

@@ -55,6 +55,10 @@ protected:
         }
         return dir.file(name);
     }
+    // Qt loads sound files on a thread of its own; a process that ends while a load is under way
+    // leaks it, so every test lets loads finish.
+    void TearDown() override { QTest::qWait(200); }
+
     bool ScriptRan() {
         return QTest::qWaitFor([this] { return QFile::exists(dir.file("ran")); }, 5000);
     }
@@ -140,6 +144,12 @@ TEST_F(QtAlertPlatformTest, ALaunchPlaysSoundAndStartsPrograms) {
     CAlerts alerts(platform);
     alerts.LaunchFile(nullptr, dir.file("tone.wav"));
     EXPECT_TRUE(desktop.opened.isEmpty());  // played, so not opened as well
+
+    // A program disguised as sound is treated as sound, never run.
+    alerts.LaunchFile(nullptr, Script("on-mail.wav"));
+    QTest::qWait(200);
+    EXPECT_FALSE(QFile::exists(dir.file("ran")));
+    EXPECT_TRUE(desktop.opened.isEmpty());
 
     alerts.LaunchFile(nullptr, Script("on-mail.sh"));
     EXPECT_TRUE(ScriptRan());
