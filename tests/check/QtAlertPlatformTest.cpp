@@ -43,6 +43,7 @@ protected:
         ASSERT_TRUE(kNoSoundServer);
         dir.write("tone.wav", ToneWav(440, 0.2));
         dir.write("noname", ToneWav(440, 0.2));
+        dir.write("tone.au", ToneAu(440, 0.2));
         dir.write("broken.wav", "RIFF, but nothing after it");
         dir.write("letter.txt", "Dear user,\n");
     }
@@ -103,6 +104,8 @@ TEST_F(QtAlertPlatformTest, PlayTakesAudioFilesOnly) {
     EXPECT_TRUE(platform.ShellPlay(dir.file("tone.wav")));
     // Known as a wave by its content alone.
     EXPECT_TRUE(platform.ShellPlay(dir.file("noname")));
+    // Other audio goes to the media player, which plays nothing here and must not stall.
+    EXPECT_TRUE(platform.ShellPlay(dir.file("tone.au")));
     EXPECT_FALSE(platform.ShellPlay(Script("alert.sh")));
     EXPECT_FALSE(platform.ShellPlay(dir.file("letter.txt")));
     EXPECT_FALSE(platform.ShellPlay(dir.file("missing.wav")));

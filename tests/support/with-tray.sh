@@ -7,6 +7,9 @@ for tool in Xvfb trayer xdotool; do
   command -v "$tool" >/dev/null || { echo "with-tray.sh: $tool is missing (scripts/deps.sh installs it)" >&2; exit 1; }
 done
 
+# Qt would prefer a desktop's D-Bus tray to the X11 one that trayer hosts.
+unset DBUS_SESSION_BUS_ADDRESS
+
 workdir=$(mktemp -d)
 pids=()
 cleanup() {
