@@ -1,0 +1,48 @@
+#pragma once
+// Answers a modal window from the event loop: the test arms it before the action that opens the
+// window, and the answer runs as soon as that window is up (or the test fails after a while).
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+
+template <class Window>
+void WhenModal(std::function<void(Window*)> answer, int timeoutMs = 5000) {
+    auto* poll = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, answer, timeoutMs] {
+        auto* window = qobject_cast<Window*>(QApplication::activeModalWidget());
+        const bool found = window != nullptr && window->isVisible();
+        if (!found && clock->elapsed() < timeoutMs) {
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        delete clock;
+        if (!found) {
+            ADD_FAILURE() << "no modal " << Window::staticMetaObject.className() << " appeared";
+            if (QWidget* other = QApplication::activeModalWidget()) {
+                other->close();  // never leave the test hanging in someone else's loop
+            }
+            return;
+        }
+        answer(window);
+    });
+    poll->start();
+}
+
+// Records the text of the next message box and presses `button` in it.
+inline void AnswerMessageBox(QString* text, QMessageBox::StandardButton button = QMessageBox::Ok) {
+    WhenModal<QMessageBox>([text, button](QMessageBox* box) {
+        if (text != nullptr) {
+            *text = box->text();
+        }
+        box->button(button)->click();
+    });
+}
