@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "accounts/AccountFile.h"
+#include "app/HelpLauncher.h"
 #include "res/Strings.h"
 #include "ui/CMainDlg.h"
 #include "ui/TrayService.h"
@@ -17,6 +18,8 @@ CQuillpostApp::CQuillpostApp(int& argc, char** argv) : m_app(argc, argv) {
 }
 
 int CQuillpostApp::Run() {
+    CHelpLauncher help(CHelpLauncher::HelpFileForThisProgram());
+    m_app.installEventFilter(&help);
     CTrayService tray;
     CMainDlg::Parts parts;
     parts.tray = &tray;
