@@ -4,16 +4,20 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTest>
 
 #include "app/HelpLauncher.h"
 #include "check/Alerts.h"
 #include "res/Strings.h"
+#include "tests/support/ManualProber.h"
 #include "tests/support/RecordingAlertPlatform.h"
+#include "tests/support/RecordingTray.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/WhenModal.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CAccountDlg.h"
+#include "ui/CMainDlg.h"
 
 namespace {
 
@@ -107,6 +111,30 @@ TEST_F(HelpTest, AHelpPageThatCannotBeOpenedIsReported) {
     QTest::keyClick(&settings, Qt::Key_F1);
     EXPECT_EQ(message, Str::Text(Str::kHelpFailed));
     EXPECT_EQ(opened.size(), 1);
+}
+
+TEST_F(HelpTest, F1InTheMainWindowAndItsDeleteQuestionOpensTheMainTopic) {
+    RecordingTray tray;
+    ManualProber prober;
+    CMainDlg::Parts parts{&tray, &platform, &prober, dir.file("ACCOUNT.CSV"), {}};
+    CMainDlg main(parts);
+    main.show();
+    main.OnInitDialog();
+    QTest::keyClick(main.findChild<QWidget*>("IDC_ACCOUNT_LIST"), Qt::Key_F1);
+    main.findChild<QPushButton*>("IDC_ADD")->setFocus();
+    WhenModal<CAccountDlg>([](CAccountDlg* settings) {
+        settings->findChild<QLineEdit*>("IDC_USER")->setText("a");
+        settings->findChild<QPushButton*>("IDOK")->click();
+    });
+    main.OnAdd();
+    main.findChild<QTableWidget*>("IDC_ACCOUNT_LIST")->selectRow(0);
+    // The question is no text of the string table: its topic is the window's.
+    WhenModal<QMessageBox>([](QMessageBox* box) {
+        QTest::keyClick(box, Qt::Key_F1);
+        box->button(QMessageBox::Cancel)->click();
+    });
+    main.OnDelete();
+    EXPECT_EQ(Fragments(), (QStringList{"ctx-0x20066", "ctx-0x20066"}));
 }
 
 TEST(HelpPage, HasATopicForEveryContextTheProgramUses) {

@@ -46,3 +46,25 @@ inline void AnswerMessageBox(QString* text, QMessageBox::StandardButton button =
         box->button(button)->click();
     });
 }
+
+// Fails the test when a modal window comes up within `windowMs`, closing it again.
+inline void ExpectNoModal(int windowMs = 150) {
+    auto* poll = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, windowMs] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr && clock->elapsed() < windowMs) {
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        delete clock;
+        if (modal != nullptr) {
+            ADD_FAILURE() << "unexpected modal " << modal->metaObject()->className();
+            modal->close();
+        }
+    });
+    poll->start();
+}
