@@ -151,15 +151,16 @@ void CAccountDlg::BuildControls(const DialogUnits& du) {
     connect(cancel, &QPushButton::clicked, this, &CAccountDlg::reject);
 }
 
-// One of the two alert groups: a frame whose title is covered by the group's check box, the two
-// modes, the file box and its two buttons.
+// One of the two alert groups. Its check box is its title: the frame's top line runs through the
+// middle of the box, as a titled frame's line runs through its title, and the box hides it there.
 void CAccountDlg::BuildAlertGroup(const DialogUnits& du, int top, const char* caption, int checkWidth,
                                   const char* ids[6], QCheckBox*& check, QButtonGroup*& modes,
                                   QLineEdit*& file, QPushButton*& browse, QPushButton*& preview) {
-    auto* frame = new QGroupBox(Str::Text(caption), this);
-    du.Place(frame, 5, top, 210, 60);
+    auto* frame = new QGroupBox(this);
+    frame->setAccessibleName(Str::Text(caption));
+    frame->setGeometry(du.ToPixels(5, top, 210, 60).adjusted(0, du.Y(4), 0, 0));
     check = Named(new QCheckBox(Str::Text(caption), this), ids[0]);
-    check->setAutoFillBackground(true);  // hides the frame's own title underneath
+    check->setAutoFillBackground(true);
     du.Place(check, 10, top, checkWidth, 10);
     modes = new QButtonGroup(this);
     auto* onMail = Named(new QRadioButton(Str::Text(Str::kOnMail), this), ids[1]);
@@ -171,6 +172,7 @@ void CAccountDlg::BuildAlertGroup(const DialogUnits& du, int top, const char* ca
     file = AddEdit(this, du, ids[3], 10, top + 40, 130);
     browse = AddButton(this, du, Str::kBrowse, ids[4], 140, top + 40, 35);
     preview = AddButton(this, du, Str::kPreview, ids[5], 175, top + 40, 35);
+    FitCaption(preview);
 }
 
 void CAccountDlg::LoadFrom(const CAccount& account) {

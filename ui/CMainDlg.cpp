@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -162,7 +163,10 @@ void CMainDlg::SetupColumns() {
     for (int column = 0; column < kColumns; ++column) {
         const QString title = Str::Text(kColumnTitles[column]);
         m_list->setHorizontalHeaderItem(column, new QTableWidgetItem(title));
-        m_list->setColumnWidth(column, metrics.horizontalAdvance(title) + kColumnPadding);
+        // The user column also holds the check box and the icon; counted into the title's width
+        // alone they would leave no room for the name.
+        const int decorations = column == kUser ? UserDecorationWidth() : 0;
+        m_list->setColumnWidth(column, metrics.horizontalAdvance(title) + kColumnPadding + decorations);
     }
 }
 
@@ -197,6 +201,12 @@ void CMainDlg::SyncChecks() {
             m_accounts.GetAt(row)->m_bEnabled = user->checkState() == Qt::Checked ? 1 : 0;
         }
     }
+}
+
+int CMainDlg::UserDecorationWidth() const {
+    const QStyle* style = m_list->style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1;
+    return style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, m_list) + kSmallIcon + 3 * margin;
 }
 
 int CMainDlg::SelectedRow() const {

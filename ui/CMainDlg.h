@@ -81,6 +81,7 @@ private:
     void OnStatLine(const QByteArray& line);
     void OnAccountsChecked();
     int SelectedRow() const;
+    int UserDecorationWidth() const;
     bool RunAccountDialog(CAccountDlg& dialog);
 
     Parts m_parts;

@@ -1,8 +1,10 @@
 #include "ui/DialogUnits.h"
 
+#include <QAbstractButton>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QStringList>
+#include <QStyle>
 #include <QWidget>
 
 #include "res/Strings.h"
@@ -64,4 +66,19 @@ int DialogUnits::Y(int units) const {
 
 void DialogUnits::Place(QWidget* widget, int x, int y, int cx, int cy) const {
     widget->setGeometry(ToPixels(x, y, cx, cy));
+}
+
+void FitCaption(QAbstractButton* button) {
+    const QStyle* style = button->style();
+    const int chrome = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                       2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+    const int available = button->width() - chrome;
+    const int needed = button->fontMetrics().horizontalAdvance(button->text());
+    if (needed <= available || available <= 0) {
+        return;
+    }
+    constexpr int kNarrowest = 60;  // percent; narrower is no longer readable
+    QFont font = button->font();
+    font.setStretch(std::max(kNarrowest, available * 100 / needed));
+    button->setFont(font);
 }

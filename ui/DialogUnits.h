@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QSize>
 
+class QAbstractButton;
 class QWidget;
 
 class DialogUnits {
@@ -31,3 +32,7 @@ private:
     int m_baseX;
     int m_baseY;
 };
+
+// Narrows the caption's letters just enough to fit a button that the template made too small for
+// it (the template's font was narrower than any stand-in), rather than cutting it off.
+void FitCaption(QAbstractButton* button);

@@ -108,9 +108,21 @@ TEST_F(AccountDlgTest, ControlsSitAtTheirTemplatePlacesWithTheirCaptions) {
     }
     QStringList frames;
     for (const QGroupBox* frame : dlg.findChildren<QGroupBox*>()) {
-        frames << frame->title();
+        frames << frame->accessibleName();
+        // The group's check box is its title: the frame's top line runs through it.
+        auto* check =
+            Find<QCheckBox>(frame->accessibleName() == Str::Text(Str::kSound) ? "IDC_SOUND" : "IDC_LAUNCH");
+        EXPECT_TRUE(check->geometry().contains(QPoint(check->x() + 1, frame->y())))
+            << check->objectName().toStdString();
+        EXPECT_TRUE(check->autoFillBackground());
     }
     EXPECT_EQ(frames, (QStringList{Str::Text(Str::kSound), Str::Text(Str::kLaunch)}));
+
+    // Every caption is whole: a button too narrow for the stand-in font gets narrower letters.
+    for (auto* button : dlg.findChildren<QPushButton*>()) {
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width())
+            << button->objectName().toStdString();
+    }
 
     EXPECT_EQ(Edit("IDC_PASSWORD")->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(Find<QPushButton>("IDOK")->isDefault());
