@@ -16,18 +16,12 @@
 #include "ui/DialogInteger.h"
 #include "ui/DialogUnits.h"
 #include "ui/HelpContext.h"
+#include "ui/LocalText.h"
 #include "ui/MessageBox.h"
 
 namespace {
 
 constexpr int kIconPixels = 32;  // the large icon; the picture control takes its size
-
-QString FromBytes(const std::string& bytes) {
-    return QString::fromLocal8Bit(QByteArray::fromStdString(bytes));
-}
-std::string ToBytes(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
 
 template <class Widget>
 Widget* Named(Widget* widget, const char* id) {
@@ -57,10 +51,10 @@ QPushButton* AddButton(QWidget* parent, const DialogUnits& du, const char* capti
 // Text: the whole text; towards the control only when it differs, so the caret stays put.
 void ExchangeText(bool toMembers, QLineEdit* box, std::string& member) {
     if (toMembers) {
-        member = ToBytes(box->text());
+        member = LocalBytes(box->text());
         return;
     }
-    const QString text = FromBytes(member);
+    const QString text = LocalText(member);
     if (box->text() != text) {
         box->setText(text);
     }
@@ -287,7 +281,7 @@ void CAccountDlg::showEvent(QShowEvent* event) {
 }
 
 void CAccountDlg::ShowIconPreview(const std::string& file) {
-    const QIcon icon = IconFromFile(FromBytes(file));
+    const QIcon icon = IconFromFile(LocalText(file));
     if (icon.isNull()) {
         return;
     }
@@ -296,12 +290,12 @@ void CAccountDlg::ShowIconPreview(const std::string& file) {
 
 bool CAccountDlg::Browse(std::string& member, const char* initialName, const char* filter) {
     TransferData(true);  // a bad box has been pointed out; the choice goes on regardless
-    const FileRequest request{FromBytes(member), Str::Text(initialName), QtFileFilter(Str::Text(filter))};
+    const FileRequest request{LocalText(member), Str::Text(initialName), QtFileFilter(Str::Text(filter))};
     const std::optional<QString> chosen = m_chooseFile(this, request);
     if (!chosen) {
         return false;
     }
-    member = ToBytes(*chosen);
+    member = LocalBytes(*chosen);
     TransferData(false);
     return true;
 }
@@ -322,10 +316,10 @@ void CAccountDlg::OnIconBrowse() {
 
 void CAccountDlg::OnSoundPreview() {
     TransferData(true);
-    m_alerts.PreviewSound(FromBytes(m_strSoundFile));
+    m_alerts.PreviewSound(LocalText(m_strSoundFile));
 }
 
 void CAccountDlg::OnLaunchPreview() {
     TransferData(true);
-    m_alerts.LaunchFile(this, FromBytes(m_strLaunchFile));
+    m_alerts.LaunchFile(this, LocalText(m_strLaunchFile));
 }

@@ -19,6 +19,7 @@
 #include "ui/CAccountDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/HelpContext.h"
+#include "ui/LocalText.h"
 #include "ui/MessageBox.h"
 #include "ui/StartDispSetting.h"
 
@@ -29,10 +30,6 @@ constexpr const char* kColumnTitles[kColumns] = {Str::kColumnUser, Str::kColumnS
                                                  Str::kColumnCount};
 constexpr int kColumnPadding = 20;
 constexpr int kSmallIcon = 16;
-
-QString FromBytes(const std::string& bytes) {
-    return QString::fromLocal8Bit(QByteArray::fromStdString(bytes));
-}
 
 QPushButton* AddButton(QWidget* parent, const DialogUnits& du, const char* caption, const char* id, int x,
                        int y) {
@@ -50,7 +47,7 @@ QTableWidgetItem* Cell(const QString& text) {
 
 // The account's own picture, else the "no mail" one.
 QIcon ListIcon(const CAccount& account) {
-    const QIcon own = IconFromFile(FromBytes(account.m_strIconFile));
+    const QIcon own = IconFromFile(LocalText(account.m_strIconFile));
     return own.isNull() ? BuiltinIcon(IconId::kNoMail) : own;
 }
 
@@ -178,12 +175,12 @@ void CMainDlg::RefreshList() {
     m_list->setRowCount(m_accounts.GetCount());
     int row = 0;
     for (const CAccount& account : m_accounts) {
-        auto* user = Cell(FromBytes(account.m_strUser));
+        auto* user = Cell(LocalText(account.m_strUser));
         user->setIcon(ListIcon(account));
         user->setFlags(user->flags() | Qt::ItemIsUserCheckable);
         user->setCheckState(account.m_bEnabled != 0 ? Qt::Checked : Qt::Unchecked);
         m_list->setItem(row, kUser, user);
-        m_list->setItem(row, kServer, Cell(FromBytes(account.m_strServer)));
+        m_list->setItem(row, kServer, Cell(LocalText(account.m_strServer)));
         m_list->setItem(row, kTime, Cell(QString::number(account.m_nInterval)));
         m_list->setItem(row, kCount, Cell(QString::number(account.m_nLastCount)));
         ++row;

@@ -304,6 +304,7 @@ TEST_F(MainDlgTest, CancelledAddAndEditChangeNothingEvenAfterABrowse) {
 TEST_F(MainDlgTest, EditWritesTheDialogsFieldsAndKeepsAResultThatCameMeanwhile) {
     WriteFile({Account("a"), Account("b")});
     Open();
+    ClickCheckBox(0);  // reaches the file with the edit
     List()->selectRow(1);
     dlg->Scheduler().OnTimer(static_cast<int>(At(1).m_nTimerId));
     ASSERT_EQ(prober.pending.size(), 1u);
@@ -323,6 +324,7 @@ TEST_F(MainDlgTest, EditWritesTheDialogsFieldsAndKeepsAResultThatCameMeanwhile) 
     EXPECT_EQ(Cell(1, 1), "new.example.test");
     EXPECT_EQ(Cell(1, 3), "4");
     EXPECT_EQ(FileAccounts().GetAt(1)->m_nInterval, 30);
+    EXPECT_EQ(FileAccounts().GetAt(0)->m_bEnabled, 0);
 
     // The renewed timer is the account's: a check of it probes the edited server.
     Check(1, 1);
