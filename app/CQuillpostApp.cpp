@@ -12,7 +12,6 @@ CQuillpostApp::CQuillpostApp(int& argc, char** argv) : m_app(argc, argv) {
     // The settings live under the vendor key and the executable's own name.
     QApplication::setOrganizationName(Str::kVendor);
     QApplication::setApplicationName(QFileInfo(QApplication::applicationFilePath()).completeBaseName());
-    QApplication::setApplicationDisplayName(Str::Text(Str::kAppName));
     // The window hides into the tray; only ending the main dialog ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 }
