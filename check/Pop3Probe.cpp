@@ -7,9 +7,11 @@
 
 namespace {
 
-// The stream buffer size the probe has always used; it also bounds what a flooding server can
-// make the probe hold.
+// The stream buffer size the probe has always used.
 constexpr qint64 kReadChunk = 4096;
+// The kernel holds at most about twice this for the probe, and every notification drains it, so a
+// server that floods holds the probe to a fixed amount of memory. Much smaller makes a flood crawl.
+constexpr int kReceiveBufferBytes = 256 * 1024;
 
 QString HostText(const std::string& host) {
     return QString::fromLocal8Bit(host.data(), static_cast<qsizetype>(host.size()));
@@ -93,7 +95,9 @@ void CPop3Probe::TryNextAddress() {
         socket = new QTcpSocket(this);
         connect(socket, &QTcpSocket::connected, this, &CPop3Probe::OnSocketConnected);
     }
-    socket->setReadBufferSize(kReadChunk);
+    connect(socket, &QTcpSocket::connected, socket, [socket] {
+        socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
+    });
     connect(socket, &QTcpSocket::readyRead, this, &CPop3Probe::OnReadyRead);
     connect(socket, &QTcpSocket::errorOccurred, this,
             [this] { m_inDialogue ? OnConnectionLost() : OnConnectFailed(); });

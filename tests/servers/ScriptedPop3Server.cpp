@@ -106,6 +106,7 @@ void ScriptedPop3Server::Accept() {
             session.linesReceived += static_cast<int>(bytes.count('\n'));
             Advance(session);
         });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, &session] { Advance(session); });
         connect(socket, &QTcpSocket::disconnected, this, [&session] { session.gone = true; });
         Advance(session);
     }
@@ -126,7 +127,11 @@ void ScriptedPop3Server::Advance(Session& session) {
                 ++session.linesAwaited;
                 break;
             case ServerScript::Step::Kind::Close:
-                session.socket->disconnectFromHost();
+                session.socket->flush();
+                if (session.socket->bytesToWrite() > 0) {
+                    return;  // again once more has been written
+                }
+                ::shutdown(static_cast<int>(session.socket->socketDescriptor()), SHUT_WR);
                 session.nextStep = steps.size();
                 return;
             case ServerScript::Step::Kind::Reset: {

@@ -25,7 +25,8 @@ public:
     ServerScript& Send(const QByteArray& bytes);
     // Waits until the client has sent one more line (ended by "\n").
     ServerScript& AwaitLine();
-    // Closes the connection in order (after what was sent has gone out).
+    // Ends the server's side in order (after what was sent has gone out); what the client still
+    // sends is recorded until it closes too.
     ServerScript& Close();
     // Drops the connection abruptly: the client sees a reset.
     ServerScript& Reset();

@@ -56,7 +56,8 @@ void MakeExpired(const QString& folder, const QString& name, const QString& subj
 TestCertificate MakeTestCertificate(const QString& folder, const QString& name, const QString& commonName,
                                     const QString& subjectAltName, CertificateValidity validity) {
     const QString subject = "/CN=" + commonName;
-    TestCertificate made{folder + "/" + name + ".pem", folder + "/" + name + ".key", QSslCertificate(), QSslKey()};
+    TestCertificate made{folder + "/" + name + ".pem", folder + "/" + name + ".key", QSslCertificate(),
+                         QSslKey()};
     if (validity == CertificateValidity::Expired) {
         MakeExpired(folder, name, subject, subjectAltName);
     } else {
