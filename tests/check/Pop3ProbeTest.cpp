@@ -233,6 +233,12 @@ TEST(Pop3Probe, AcceptsEveryFormOfTheServerField) {
 
 TEST(Pop3Probe, ASocketThatCannotBeCreatedIsAConnectionError) {
     ScriptedPop3Server server(StatAnsweredWith("+OK 1 1\r\n"));
+    const std::string field = LoopbackServer(server);
+    // The same probe works while descriptors are left (this also readies the sanitizers, which
+    // need a descriptor of their own the first time they check a type).
+    ASSERT_EQ(RunProbe("alice", "pw", field).result, 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.AllClientsGone(); }, 10000));
+
     std::optional<ProbeOutcome> outcome;
     rlimit original{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &original), 0);
@@ -244,12 +250,11 @@ TEST(Pop3Probe, ASocketThatCannotBeCreatedIsAConnectionError) {
     exhausted.rlim_cur = static_cast<rlim_t>(lowestFree);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &exhausted), 0);
     auto probe = ProbeMailbox(
-        "alice", "pw", LoopbackServer(server), [&](const ProbeOutcome& reported) { outcome = reported; },
-        TestProbeOptions());
+        "alice", "pw", field, [&](const ProbeOutcome& reported) { outcome = reported; }, TestProbeOptions());
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &original), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }, 10000));
     EXPECT_EQ(outcome->result, ProbeCode::kConnectError);
-    EXPECT_EQ(server.Connections(), 0);
+    EXPECT_EQ(server.Connections(), 1) << "only the first probe got through";
 }
 
 TEST(Pop3Probe, DestroyingAProbeEndsItWithoutAReport) {

@@ -18,6 +18,7 @@ namespace {
 // When dovecot runs as root, mail is served under this uid (it refuses root for mail, and the uid
 // needs no account of its own).
 constexpr uint kMailUidAsRoot = 2000;
+constexpr int kStartAttempts = 3;
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -77,16 +78,29 @@ DovecotServer::DovecotServer(std::vector<User> users) : m_users(std::move(users)
     m_mailGid = asRoot ? kMailUidAsRoot : ::getegid();
     m_certificate = MakeLoopbackCertificate(m_folder.path(), "dovecot");
     m_hasIpv6 = Ipv6LoopbackExists();
-    m_pop3Port = FreePort(m_hasIpv6);
-    do {
-        m_pop3sPort = FreePort(m_hasIpv6);
-    } while (m_pop3sPort == m_pop3Port);
     WriteUsers();
-    WriteConfiguration();
-    Start();
+    // Another program may take a free port before dovecot binds it; then new ports are chosen.
+    for (int attempt = 1;; ++attempt) {
+        m_pop3Port = FreePort(m_hasIpv6);
+        do {
+            m_pop3sPort = FreePort(m_hasIpv6);
+        } while (m_pop3sPort == m_pop3Port);
+        WriteConfiguration();
+        try {
+            Start();
+            return;
+        } catch (const std::runtime_error&) {
+            Stop();
+            if (attempt == kStartAttempts) {
+                throw;
+            }
+        }
+    }
 }
 
-DovecotServer::~DovecotServer() {
+DovecotServer::~DovecotServer() { Stop(); }
+
+void DovecotServer::Stop() {
     if (m_process.state() != QProcess::NotRunning) {
         m_process.terminate();
         if (!m_process.waitForFinished(10000)) {
@@ -158,6 +172,8 @@ void DovecotServer::WriteConfiguration() {
 }
 
 void DovecotServer::Start() {
+    // A stale socket left in base_dir costs seconds at start-up.
+    QDir(m_folder.filePath("run")).removeRecursively();
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start("dovecot", {"-F", "-c", m_folder.filePath("dovecot.conf")});
     if (!m_process.waitForStarted(10000)) {

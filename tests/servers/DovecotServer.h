@@ -43,6 +43,7 @@ private:
     void WriteConfiguration();
     void WriteUsers();
     void Start();
+    void Stop();
     void WaitUntilListening();
 
     std::vector<User> m_users;
