@@ -98,7 +98,9 @@ DovecotServer::DovecotServer(std::vector<User> users) : m_users(std::move(users)
     }
 }
 
-DovecotServer::~DovecotServer() { Stop(); }
+DovecotServer::~DovecotServer() {
+    Stop();
+}
 
 void DovecotServer::Stop() {
     if (m_process.state() != QProcess::NotRunning) {
