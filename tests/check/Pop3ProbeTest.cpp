@@ -1,6 +1,9 @@
 // The probe against a scripted server on loopback that misbehaves in every way it can.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -172,6 +175,30 @@ TEST(Pop3Probe, TakesBinaryJunkWithNuls) {
     EXPECT_EQ(observed.outcome.result, 2);
     EXPECT_EQ(observed.outcome.statLine, "+OK 2");
     EXPECT_EQ(observed.sent, kAllCommands);
+}
+
+TEST(Pop3Probe, AConnectionThatNeverCompletesIsAConnectionError) {
+    // A listener whose accept queue is full: the kernel drops further connection requests, so the
+    // connect neither succeeds nor fails.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&address), length), 0);
+
+    ProbeOptions options = TestProbeOptions();
+    options.connectTimeout = std::chrono::milliseconds(300);
+    const ProbeOutcome outcome =
+        RunProbe("alice", "pw", "127.0.0.1:" + std::to_string(ntohs(address.sin_port)), options);
+    EXPECT_EQ(outcome.result, ProbeCode::kConnectError);
+    EXPECT_FALSE(outcome.statLine.has_value());
+    ::close(filler);
+    ::close(listener);
 }
 
 TEST(Pop3Probe, NeverSendsCredentialsWithLineBreaksOrNul) {
