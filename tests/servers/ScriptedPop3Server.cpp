@@ -94,6 +94,18 @@ bool ScriptedPop3Server::AllClientsGone() const {
     return true;
 }
 
+void ScriptedPop3Server::ForgetFinishedSessions() {
+    std::erase_if(m_sessions, [this](const std::unique_ptr<Session>& session) {
+        if (!session->gone) {
+            return false;
+        }
+        // Its handlers refer to the session: they must not run once it is gone.
+        session->socket->disconnect(this);
+        session->socket->deleteLater();
+        return true;
+    });
+}
+
 void ScriptedPop3Server::Accept() {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         socket->setParent(m_server.get());

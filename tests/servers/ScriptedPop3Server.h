@@ -58,6 +58,9 @@ public:
     int Connections() const { return static_cast<int>(m_sessions.size()); }
     // Whether every accepted client has closed or lost its connection.
     bool AllClientsGone() const;
+    // Lets go of the connections whose clients have gone, and of what they sent, so that a long
+    // run does not pile them up.
+    void ForgetFinishedSessions();
 
 private:
     struct Session;
