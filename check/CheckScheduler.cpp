@@ -56,6 +56,9 @@ void CCheckScheduler::KillTimerOf(CAccount& account) {
         return;
     }
     killTimer(static_cast<int>(account.m_nTimerId));
+    if (account.m_nTimerId == m_running) {
+        m_runningOrphaned = true;
+    }
     // A queued check of this timer has no account to go to any more.
     std::erase(m_queue, account.m_nTimerId);
     account.m_nTimerId = 0;
@@ -87,7 +90,8 @@ void CCheckScheduler::OnTimer(int timerId) {
         return;
     }
     // A slow server delays the next check of its account instead of stacking checks up.
-    if (m_running == id || std::find(m_queue.begin(), m_queue.end(), id) != m_queue.end()) {
+    const bool running = m_running == id && !m_runningOrphaned;
+    if (running || std::find(m_queue.begin(), m_queue.end(), id) != m_queue.end()) {
         return;
     }
     m_queue.push_back(id);
@@ -101,10 +105,12 @@ void CCheckScheduler::StartNextProbe() {
         const std::uint32_t id = m_queue.front();
         m_queue.pop_front();
         const CAccount* account = m_accounts.GetAt(m_accounts.FindByTimerId(id));
-        if (account == nullptr) {
+        // Switched off while it waited: the check boxes were read again when the last probe ended.
+        if (account == nullptr || account->m_bEnabled != 1) {
             continue;
         }
         m_running = id;
+        m_runningOrphaned = false;
         QPointer<CCheckScheduler> self(this);
         m_prober.Start(account->m_strUser, account->m_strPassword, account->m_strServer,
                        [self, id](const ProbeOutcome& outcome) {
@@ -116,10 +122,11 @@ void CCheckScheduler::StartNextProbe() {
 }
 
 void CCheckScheduler::OnProbeDone(std::uint32_t timerId, const ProbeOutcome& outcome) {
+    const bool orphaned = m_runningOrphaned;
     m_running = 0;
-    // The result belongs to whichever account holds the timer now; a deleted or re-timed account
-    // no longer does, and its result is dropped.
-    const int position = m_accounts.FindByTimerId(timerId);
+    m_runningOrphaned = false;
+    // A deleted or re-timed account no longer holds the timer, and its result is dropped.
+    const int position = orphaned ? -1 : m_accounts.FindByTimerId(timerId);
     if (position >= 0) {
         if (outcome.statLine) {
             emit statLineReceived(*outcome.statLine);

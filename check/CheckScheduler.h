@@ -66,4 +66,7 @@ private:
     IProber& m_prober;
     std::deque<std::uint32_t> m_queue;  // timer ids of the accounts waiting for their probe
     std::uint32_t m_running = 0;        // timer id of the account being probed, 0 when none
+    // The running probe's timer was killed: Qt may already have handed its id to another
+    // account's timer, so the result belongs to nobody.
+    bool m_runningOrphaned = false;
 };

@@ -223,6 +223,45 @@ TEST_F(CheckSchedulerTest, AResultIsDroppedWhenItsAccountWasDeletedOrRetimedMean
     EXPECT_EQ(tray.icons.keys(), (QList<int>{2002}));  // "stays" is now at position 1
 }
 
+// Qt hands a freed timer id to the next timer started, so a new account can hold the id of the
+// deleted one whose probe is still running.
+TEST_F(CheckSchedulerTest, ADeletedAccountsResultNeverLandsOnTheAccountThatGetsItsTimerId) {
+    accounts.AddTail(Account("deleted"));
+    scheduler.StartTimers();
+    scheduler.OnTimer(TimerOf(0));
+    const std::uint32_t freedId = At(0).m_nTimerId;
+    scheduler.KillTimerOf(At(0));
+    accounts.RemoveAt(0);
+    scheduler.OnAccountRemoved(0, 0);
+
+    CAccount added = Account("added");
+    scheduler.SetTimerForAdded(added);
+    accounts.AddTail(added);
+    EXPECT_EQ(At(0).m_nTimerId, freedId);  // the situation this guards against
+    prober.Finish(7);                      // the deleted account's mail
+    EXPECT_EQ(At(0).m_nLastCount, 0);
+    EXPECT_TRUE(tray.icons.isEmpty());
+
+    // The added account's own checks go on as usual.
+    Check(0, 2);
+    EXPECT_EQ(At(0).m_nLastCount, 2);
+}
+
+TEST_F(CheckSchedulerTest, AnAccountSwitchedOffWhileWaitingInTheQueueIsNotProbed) {
+    accounts.AddTail(Account("running"));
+    accounts.AddTail(Account("switched off"));
+    accounts.AddTail(Account("waiting"));
+    scheduler.StartTimers();
+    for (int p = 0; p < 3; ++p) {
+        scheduler.OnTimer(TimerOf(p));
+    }
+    At(1).m_bEnabled = 0;  // the user's untick, taken in when the running check ends
+    prober.Finish(0);
+    prober.Finish(0);
+    EXPECT_EQ(prober.started, (std::vector<std::string>{"running", "waiting"}));
+    EXPECT_TRUE(scheduler.IsIdle());
+}
+
 TEST_F(CheckSchedulerTest, ResultsReachTheStatusLineAndTheList) {
     accounts.AddTail(Account("a"));
     scheduler.StartTimers();
