@@ -206,7 +206,7 @@ int main(int argc, char** argv) {
         }
     });
     QObject::connect(&scheduler, &CCheckScheduler::accountsChecked, [&] {
-        const long long done = prober.Finished();
+        const long long done = prober.finished;
         if (allOnceMs < 0) {
             if (prober.Mailboxes() < static_cast<std::size_t>(accountCount)) {
                 return;
@@ -215,11 +215,13 @@ int main(int argc, char** argv) {
             warmUpDone = done;
             firstRound.Stop();
             samples.push_back(ProcessMemory::Now());
+            prober.started.clear();
             steady.Restart();
             return;
         }
         if ((done - warmUpDone) % 1000 == 0) {
             samples.push_back(ProcessMemory::Now());
+            prober.started.clear();
         }
         if (done - warmUpDone >= probes) {
             steady.Stop();
@@ -250,8 +252,8 @@ int main(int argc, char** argv) {
     std::printf(
         "Probes: %lld in %.1f s (%lld in the first round, then %lld); most at once: %d; "
         "accounts whose last result was wrong: %d; account icons shown at the end: %d of %d.\n\n",
-        prober.Finished(), totalSeconds, warmUpDone, prober.Finished() - warmUpDone, prober.MostAtOnce(),
-        wrong, withMail, (accountCount + kEveryNthHasMail - 1) / kEveryNthHasMail);
+        prober.finished, totalSeconds, warmUpDone, prober.finished - warmUpDone, prober.mostAtOnce, wrong,
+        withMail, (accountCount + kEveryNthHasMail - 1) / kEveryNthHasMail);
     std::printf("| Every account probed once | ms |\n|---|---|\n");
     std::printf("| from the start of the timers | %lld |\n", static_cast<long long>(allOnceMs));
     std::printf("| from the first timer firing | %lld |\n", static_cast<long long>(allOnceMs - firstTimerMs));
@@ -267,7 +269,7 @@ int main(int argc, char** argv) {
     std::printf("| Memory (kB) | RSS | heap in use |\n|---|---|---|\n");
     std::printf("| before the first probe | %lld | %lld |\n", atStart.rssKb, atStart.heapKb);
     std::printf("| after the first round (warm-up) | %lld | %lld |\n", warm.rssKb, warm.heapKb);
-    std::printf("| after %lld more probes | %lld | %lld |\n", prober.Finished() - warmUpDone, end.rssKb,
+    std::printf("| after %lld more probes | %lld | %lld |\n", prober.finished - warmUpDone, end.rssKb,
                 end.heapKb);
     std::printf("| highest of %zu samples after warm-up | %lld | %lld |\n\n", samples.size(), maxRss,
                 maxHeap);

@@ -193,6 +193,7 @@ void SoakRig::Sample(SoakReport& report) {
     report.rssKb.push_back(ProcessMemory::Now().rssKb);
     m_tray.calls.clear();
     m_platform.requests.clear();
+    m_prober->started.clear();
     for (const auto& server : m_scripted) {
         server->ForgetFinishedSessions();
     }
@@ -201,8 +202,8 @@ void SoakRig::Sample(SoakReport& report) {
 void SoakRig::CheckOutcome(SoakReport& report) {
     const CAccountList& accounts = m_dlg->Accounts();
     report.accounts = accounts.GetCount();
-    report.probes = m_prober->Finished();
-    report.mostAtOnce = m_prober->MostAtOnce();
+    report.probes = m_prober->finished;
+    report.mostAtOnce = m_prober->mostAtOnce;
     report.fewestProbesOfAnAccount = std::numeric_limits<int>::max();
     if (report.mostAtOnce != 1) {
         report.faults.push_back("probes running at once: " + std::to_string(report.mostAtOnce));
@@ -235,17 +236,17 @@ void SoakRig::CheckOutcome(SoakReport& report) {
         }
         // Each account waits its turn once per round of the queue: more than two rounds of other
         // probes since its last one means it was passed over.
-        if (m_prober->Finished() - box->lastSequence > 2LL * accounts.GetCount()) {
+        if (m_prober->finished - box->lastSequence > 2LL * accounts.GetCount()) {
             Fault(report, account.m_strUser,
-                  "not probed for " + std::to_string(m_prober->Finished() - box->lastSequence) + " probes");
+                  "not probed for " + std::to_string(m_prober->finished - box->lastSequence) + " probes");
         }
         if (hasIcon != (box->lastResult > 0) || account.m_nLastCount != std::max(box->lastResult, 0)) {
             Fault(report, account.m_strUser, "tray icon or count disagrees with the last result");
         }
     }
-    if (m_prober->Finished() > 0 &&
+    if (m_prober->finished > 0 &&
         (!m_tray.icons.contains(TrayId::kMain) ||
-         m_tray.icons[TrayId::kMain].icon.resourceId != MainIconFor(m_prober->LastResult()))) {
+         m_tray.icons[TrayId::kMain].icon.resourceId != MainIconFor(m_prober->lastResult))) {
         report.faults.push_back("the main tray icon disagrees with the last result");
     }
 }

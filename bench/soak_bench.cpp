@@ -1,7 +1,7 @@
 // The soak of the whole program's logic, run for minutes: fifty accounts on 1-3 s intervals
 // against dovecot and hostile scripted servers (the rig the CI soak test runs for 25 s).
 //
-// Usage: soak [seconds = 180]   (prints Markdown; exits 1 when the run broke an expectation)
+// Usage: soak_bench [seconds = 180]   (prints Markdown; exits 1 when the run broke an expectation)
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
