@@ -1,6 +1,7 @@
 // Drives the check scheduler with the real prober over many accounts against a local dovecot: how
 // long until every account has been probed once, whether memory grows over many probes, and how
-// long the event loop stalls while the timers fire and the probes run.
+// long the event loop stalls while the timers fire and the probes run, with the scheduler alone
+// and inside the main window.
 //
 // Usage: scheduler_bench [probes after warm-up = 10000] [accounts = 1000]   (prints Markdown)
 #include <time.h>
@@ -8,15 +9,19 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "accounts/AccountFile.h"
 #include "accounts/CAccountList.h"
 #include "check/AlertPlatform.h"
 #include "check/Alerts.h"
@@ -26,6 +31,7 @@
 #include "tests/servers/DovecotServer.h"
 #include "tests/support/CountingProber.h"
 #include "tests/support/ProcessMemory.h"
+#include "ui/CMainDlg.h"
 
 namespace {
 
@@ -137,6 +143,16 @@ private:
     Bins m_cpu{};
 };
 
+CAccount BenchAccount(const DovecotServer::User& user, const std::string& server) {
+    CAccount account;
+    account.m_strUser = user.name;
+    account.m_strPassword = user.password;
+    account.m_strServer = server;
+    account.m_nInterval = 1;
+    account.m_bEnabled = 1;
+    return account;
+}
+
 std::string UserName(int i) {
     char name[16];
     std::snprintf(name, sizeof name, "u%04d", i);
@@ -146,6 +162,46 @@ std::string UserName(int i) {
 void PrintStallRow(const char* what, const StallMeter& meter) {
     std::printf("| %s | %lld | %.2f | %.2f | %.2f | %.2f |\n", what, meter.Turns(), meter.WallQuantile(0.99),
                 meter.MaxWall(), meter.CpuQuantile(0.99), meter.MaxCpu());
+}
+
+// The same accounts in the main window, which rebuilds its list after every result: how long the
+// first round takes and how the loop fares with the list refreshes. Returns milliseconds.
+qint64 RunWindowRound(const std::vector<DovecotServer::User>& users, const std::string& server,
+                      StallMeter& meter) {
+    QTemporaryDir folder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.filePath("config"));
+    CAccountList list;
+    for (const DovecotServer::User& user : users) {
+        list.AddTail(BenchAccount(user, server));
+    }
+    CMainDlg::Parts parts;
+    StateTray tray;
+    SilentAlertPlatform platform;
+    CPop3Prober realProber;
+    CountingProber prober(realProber);
+    parts.tray = &tray;
+    parts.alerts = &platform;
+    parts.prober = &prober;
+    parts.accountFile = folder.filePath("ACCOUNT.CSV");
+    if (!SaveAccounts(parts.accountFile, list)) {
+        throw std::runtime_error("cannot write the account file");
+    }
+    CMainDlg window(parts);
+    window.show();
+    window.OnInitDialog();
+
+    QEventLoop loop;
+    QObject::connect(&window.Scheduler(), &CCheckScheduler::accountsChecked, [&] {
+        if (prober.Mailboxes() == users.size()) {
+            loop.quit();
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    meter.Restart();
+    loop.exec();
+    meter.Stop();
+    return clock.elapsed();
 }
 
 }  // namespace
@@ -171,13 +227,7 @@ int main(int argc, char** argv) {
     const std::string server = "127.0.0.1:" + std::to_string(dovecot.Pop3Port());
     CAccountList accounts;
     for (const DovecotServer::User& user : users) {
-        CAccount account;
-        account.m_strUser = user.name;
-        account.m_strPassword = user.password;
-        account.m_strServer = server;
-        account.m_nInterval = 1;
-        account.m_bEnabled = 1;
-        accounts.AddTail(account);
+        accounts.AddTail(BenchAccount(user, server));
     }
 
     StateTray tray;
@@ -234,6 +284,9 @@ int main(int argc, char** argv) {
     scheduler.StartTimers();
     loop.exec();
     const double totalSeconds = static_cast<double>(sinceStart.elapsed()) / 1000;
+    for (CAccount& account : accounts) {
+        scheduler.KillTimerOf(account);
+    }
 
     int wrong = 0;
     int withMail = 0;
@@ -257,7 +310,12 @@ int main(int argc, char** argv) {
     std::printf("| Every account probed once | ms |\n|---|---|\n");
     std::printf("| from the start of the timers | %lld |\n", static_cast<long long>(allOnceMs));
     std::printf("| from the first timer firing | %lld |\n", static_cast<long long>(allOnceMs - firstTimerMs));
-    std::printf("| per probe | %.2f |\n\n", static_cast<double>(allOnceMs - firstTimerMs) / accountCount);
+    std::printf("| per probe | %.2f |\n", static_cast<double>(allOnceMs - firstTimerMs) / accountCount);
+
+    const auto windowMeter = std::make_unique<StallMeter>();
+    const qint64 windowMs = RunWindowRound(users, server, *windowMeter);
+    std::printf("| the same in the main window (its list rebuilt after every result) | %lld |\n\n",
+                static_cast<long long>(windowMs));
 
     const ProcessMemory& warm = samples.front();
     const ProcessMemory& end = samples.back();
@@ -280,5 +338,6 @@ int main(int argc, char** argv) {
         "on-CPU max |\n|---|---|---|---|---|---|\n");
     PrintStallRow("first round (all timers fire together)", firstRound);
     PrintStallRow("after warm-up", steady);
+    PrintStallRow("main window, first round (list rebuilt after every result)", *windowMeter);
     return wrong == 0 ? 0 : 1;
 }
