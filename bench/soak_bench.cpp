@@ -32,7 +32,14 @@ int main(int argc, char** argv) {
     std::printf("| RSS at start / after 10 s / at end (kB) | %lld / %lld / %lld |\n", report.rssKb.front(),
                 afterWarmUp, report.rssKb.back());
     std::printf("| RSS lowest / highest (kB) | %lld / %lld |\n", *lowest, *highest);
-    std::printf("| faults | %zu |\n", report.faults.size());
+    std::printf("| heap in use at start / after 10 s / at end (kB) | %lld / %lld / %lld |\n",
+                report.heapKb.front(), report.heapKb[std::min<std::size_t>(10, report.heapKb.size() - 1)],
+                report.heapKb.back());
+    std::printf("| RSS / heap in use every 30 s (kB) |");
+    for (std::size_t i = 0; i < report.rssKb.size(); i += 30) {
+        std::printf(" %lld / %lld;", report.rssKb[i], report.heapKb[i]);
+    }
+    std::printf(" |\n| faults | %zu |\n", report.faults.size());
     for (const std::string& fault : report.faults) {
         std::printf("- %s\n", fault.c_str());
     }

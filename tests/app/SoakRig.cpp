@@ -190,7 +190,9 @@ SoakReport SoakRig::Run(std::chrono::milliseconds duration) {
 
 // The recorders' histories are dropped as the run goes on: only the program's memory is watched.
 void SoakRig::Sample(SoakReport& report) {
-    report.rssKb.push_back(ProcessMemory::Now().rssKb);
+    const ProcessMemory now = ProcessMemory::Now();
+    report.rssKb.push_back(now.rssKb);
+    report.heapKb.push_back(now.heapKb);
     m_tray.calls.clear();
     m_platform.requests.clear();
     m_prober->started.clear();

@@ -26,8 +26,9 @@ struct SoakReport {
     int mostAtOnce = 0;
     int fewestProbesOfAnAccount = 0;  // among the enabled ones
     int mostProbesOfAnAccount = 0;
-    qint64 oldestLastProbeMs = 0;  // the longest an enabled account had gone unprobed at the end
-    std::vector<long long> rssKb;  // sampled once a second
+    qint64 oldestLastProbeMs = 0;   // the longest an enabled account had gone unprobed at the end
+    std::vector<long long> rssKb;   // sampled once a second
+    std::vector<long long> heapKb;  // in use, at the same moments
     std::vector<std::string> faults;
 };
 

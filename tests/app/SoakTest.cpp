@@ -24,7 +24,8 @@ TEST(SoakTest, FiftyAccountsKeepOneProbeAtATimeAndTheTrayTrueToTheLastResults) {
     std::cout << "probes " << report.probes << " in " << report.seconds << " s, most at once "
               << report.mostAtOnce << ", per account " << report.fewestProbesOfAnAccount << "-"
               << report.mostProbesOfAnAccount << ", longest unprobed at the end " << report.oldestLastProbeMs
-              << " ms, RSS " << report.rssKb.front() << " -> " << report.rssKb.back() << " kB\n";
+              << " ms, RSS " << report.rssKb.front() << " -> " << report.rssKb.back() << " kB, heap "
+              << report.heapKb.front() << " -> " << report.heapKb.back() << " kB\n";
     EXPECT_TRUE(report.faults.empty()) << Lines(report.faults);
     EXPECT_EQ(report.accounts, 50);
     EXPECT_EQ(report.enabled, 48);
