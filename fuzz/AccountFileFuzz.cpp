@@ -54,8 +54,8 @@ bool HasNoLineEnd(const std::string& text) {
 
 template <typename Check>
 bool AllTextFields(const CAccount& a, Check check) {
-    return check(a.m_strUser) && check(a.m_strPassword) && check(a.m_strServer) &&
-           check(a.m_strSoundFile) && check(a.m_strLaunchFile) && check(a.m_strIconFile);
+    return check(a.m_strUser) && check(a.m_strPassword) && check(a.m_strServer) && check(a.m_strSoundFile) &&
+           check(a.m_strLaunchFile) && check(a.m_strIconFile);
 }
 
 bool NumbersAsRead(const CAccount& a) {
