@@ -1,0 +1,162 @@
+#include "check/CheckScheduler.h"
+
+#include <QPointer>
+#include <QTimerEvent>
+#include <algorithm>
+
+#include "check/AccountIcon.h"
+#include "check/Alerts.h"
+#include "check/Prober.h"
+#include "check/TrayNotifier.h"
+#include "res/Strings.h"
+
+namespace {
+
+QString Local(const std::string& bytes) {
+    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// Whether an alert with this on/off flag and mode goes off for a count that follows `lastCount`.
+bool AlertDue(int enabled, int mode, int lastCount, int count) {
+    return enabled == 1 && (mode == 0 || (mode == 1 && lastCount < count));
+}
+
+}  // namespace
+
+CCheckScheduler::CCheckScheduler(CAccountList& accounts, ITrayNotifier& tray, CAlerts& alerts, IProber& prober,
+                                 QObject* parent)
+    : QObject(parent), m_accounts(accounts), m_tray(tray), m_alerts(alerts), m_prober(prober) {}
+
+CCheckScheduler::~CCheckScheduler() = default;
+
+std::uint32_t CCheckScheduler::StartTimerFor(const CAccount& account) {
+    // The dialog keeps intervals in range; a value from an edited file is clamped to what a timer takes.
+    const int seconds = std::clamp(account.m_nInterval, 1, kMaxIntervalSeconds);
+    const int id = startTimer(seconds * 1000);
+    return id > 0 ? static_cast<std::uint32_t>(id) : 0;
+}
+
+void CCheckScheduler::StartTimers() {
+    for (CAccount& account : m_accounts) {
+        if (account.IsComplete()) {
+            account.m_nTimerId = StartTimerFor(account);
+        }
+    }
+}
+
+void CCheckScheduler::SetTimerForAdded(CAccount& account) { account.m_nTimerId = StartTimerFor(account); }
+
+void CCheckScheduler::RenewTimer(CAccount& account) {
+    KillTimerOf(account);
+    account.m_nTimerId = StartTimerFor(account);
+}
+
+void CCheckScheduler::KillTimerOf(CAccount& account) {
+    if (account.m_nTimerId == 0) {
+        return;
+    }
+    killTimer(static_cast<int>(account.m_nTimerId));
+    // A queued check of this timer has no account to go to any more.
+    std::erase(m_queue, account.m_nTimerId);
+    account.m_nTimerId = 0;
+}
+
+void CCheckScheduler::OnAccountRemoved(int position, int lastCount) {
+    if (lastCount != 0) {
+        m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + position, {}, {});
+    }
+    // Every later account moved up one place: its icon follows it to its new id.
+    for (int p = position; p < m_accounts.GetCount(); ++p) {
+        const CAccount& account = *m_accounts.GetAt(p);
+        if (account.m_nLastCount == 0) {
+            continue;
+        }
+        m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + p + 1, {}, {});
+        m_tray.NotifyTray(TrayRequest::Add, TrayId::kFirstAccount + p, AccountTrayIcon(Local(account.m_strIconFile)),
+                          Local(account.m_strUser));
+    }
+}
+
+void CCheckScheduler::timerEvent(QTimerEvent* event) { OnTimer(event->timerId()); }
+
+void CCheckScheduler::OnTimer(int timerId) {
+    emit checkBoxesNeeded();
+    const auto id = static_cast<std::uint32_t>(timerId);
+    const CAccount* account = m_accounts.GetAt(m_accounts.FindByTimerId(id));
+    if (account == nullptr || account->m_bEnabled != 1) {
+        return;
+    }
+    // A slow server delays the next check of its account instead of stacking checks up.
+    if (m_running == id || std::find(m_queue.begin(), m_queue.end(), id) != m_queue.end()) {
+        return;
+    }
+    m_queue.push_back(id);
+    StartNextProbe();
+}
+
+bool CCheckScheduler::IsIdle() const { return m_running == 0 && m_queue.empty(); }
+
+void CCheckScheduler::StartNextProbe() {
+    while (m_running == 0 && !m_queue.empty()) {
+        const std::uint32_t id = m_queue.front();
+        m_queue.pop_front();
+        const CAccount* account = m_accounts.GetAt(m_accounts.FindByTimerId(id));
+        if (account == nullptr) {
+            continue;
+        }
+        m_running = id;
+        QPointer<CCheckScheduler> self(this);
+        m_prober.Start(account->m_strUser, account->m_strPassword, account->m_strServer,
+                       [self, id](const ProbeOutcome& outcome) {
+                           if (self) {
+                               self->OnProbeDone(id, outcome);
+                           }
+                       });
+    }
+}
+
+void CCheckScheduler::OnProbeDone(std::uint32_t timerId, const ProbeOutcome& outcome) {
+    m_running = 0;
+    // The result belongs to whichever account holds the timer now; a deleted or re-timed account
+    // no longer does, and its result is dropped.
+    const int position = m_accounts.FindByTimerId(timerId);
+    if (position >= 0) {
+        if (outcome.statLine) {
+            emit statLineReceived(*outcome.statLine);
+        }
+        ApplyResult(position, outcome.result);
+        emit accountsChecked();
+    }
+    StartNextProbe();
+}
+
+void CCheckScheduler::ApplyResult(int position, int result) {
+    CAccount& account = *m_accounts.GetAt(position);
+    const int accountTrayId = TrayId::kFirstAccount + position;
+    if (result <= 0) {
+        m_tray.NotifyTray(TrayRequest::Delete, accountTrayId, {}, {});
+        if (result == 0) {
+            m_tray.NotifyTray(TrayRequest::Modify, TrayId::kMain, TrayIcon::Builtin(IconId::kNoMail),
+                              Str::Text(Str::kNoMail));
+        } else {
+            const bool connectionFailed =
+                result == ProbeCode::kConnectError || result == ProbeCode::kDialogueBroken;
+            m_tray.NotifyTray(TrayRequest::Modify, TrayId::kMain, TrayIcon::Builtin(IconId::kError),
+                              Str::Text(connectionFailed ? Str::kConnectError : Str::kLoginError));
+        }
+        m_alerts.StopSound();
+        account.m_nLastCount = 0;
+        return;
+    }
+    m_tray.NotifyTray(TrayRequest::Add, accountTrayId, AccountTrayIcon(Local(account.m_strIconFile)),
+                      Local(account.m_strUser));
+    m_tray.NotifyTray(TrayRequest::Modify, TrayId::kMain, TrayIcon::Builtin(IconId::kMail),
+                      QString::asprintf(Str::kMailCount, result));
+    if (AlertDue(account.m_bSound, account.m_nSoundMode, account.m_nLastCount, result)) {
+        m_alerts.PlayAlertSound(Local(account.m_strSoundFile));
+    }
+    if (AlertDue(account.m_bLaunch, account.m_nLaunchMode, account.m_nLastCount, result)) {
+        m_alerts.LaunchFile(nullptr, Local(account.m_strLaunchFile));
+    }
+    account.m_nLastCount = result;
+}

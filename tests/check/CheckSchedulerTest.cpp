@@ -1,0 +1,281 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "check/Alerts.h"
+#include "check/CheckScheduler.h"
+#include "res/Strings.h"
+#include "tests/support/ManualProber.h"
+#include "tests/support/RecordingAlertPlatform.h"
+#include "tests/support/RecordingTray.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+CAccount Account(const char* user, int interval = 60) {
+    CAccount a;
+    a.m_strUser = user;
+    a.m_strPassword = "pw";
+    a.m_strServer = "127.0.0.1";
+    a.m_nInterval = interval;
+    a.m_bEnabled = 1;
+    return a;
+}
+
+class CheckSchedulerTest : public ::testing::Test {
+protected:
+    CAccountList accounts;
+    RecordingTray tray;
+    RecordingAlertPlatform platform;
+    CAlerts alerts{platform};
+    ManualProber prober;
+    CCheckScheduler scheduler{accounts, tray, alerts, prober};
+
+    CAccount& At(int p) { return *accounts.GetAt(p); }
+    int TimerOf(int p) { return static_cast<int>(At(p).m_nTimerId); }
+
+    // One whole check of the account at `p` with the given probe result.
+    void Check(int p, int result) {
+        scheduler.OnTimer(TimerOf(p));
+        ASSERT_EQ(prober.pending.size(), 1u);
+        prober.Finish(result);
+    }
+};
+
+TEST_F(CheckSchedulerTest, OnlyCompleteAccountsGetTimersAndEveryTimerIsItsOwn) {
+    accounts.AddTail(Account("a"));
+    CAccount incomplete = Account("b");
+    incomplete.m_strPassword.clear();
+    accounts.AddTail(incomplete);
+    accounts.AddTail(Account("c"));
+    scheduler.StartTimers();
+    EXPECT_NE(At(0).m_nTimerId, 0u);
+    EXPECT_EQ(At(1).m_nTimerId, 0u);
+    EXPECT_NE(At(2).m_nTimerId, 0u);
+    EXPECT_NE(At(0).m_nTimerId, At(2).m_nTimerId);
+
+    // Added accounts get a timer even when incomplete, never one another account holds.
+    CAccount added;
+    added.m_nInterval = 60;
+    scheduler.SetTimerForAdded(added);
+    EXPECT_NE(added.m_nTimerId, 0u);
+    EXPECT_NE(added.m_nTimerId, At(0).m_nTimerId);
+    EXPECT_NE(added.m_nTimerId, At(2).m_nTimerId);
+}
+
+TEST_F(CheckSchedulerTest, MailAddsTheAccountIconAndSetsTheMainIcon) {
+    accounts.AddTail(Account("first"));
+    accounts.AddTail(Account("second"));
+    scheduler.StartTimers();
+    Check(1, 3);
+    const std::vector<TrayCall> expected = {
+        {TrayRequest::Add, 2002, TrayIcon::Builtin(129), "second"},
+        {TrayRequest::Modify, 2000, TrayIcon::Builtin(130), Str::Text("メールが3通あります。")},
+    };
+    EXPECT_EQ(tray.calls, expected);
+    EXPECT_EQ(At(1).m_nLastCount, 3);
+    EXPECT_EQ(prober.started, std::vector<std::string>{"second"});
+}
+
+TEST_F(CheckSchedulerTest, NoMailAndEachErrorRemoveTheAccountIconAndStopTheSound) {
+    struct Case {
+        int result;
+        int mainIcon;
+        const char* tooltip;
+    };
+    for (const Case c : {Case{0, 129, "メールはありません。"}, Case{-1, 131, "ソケット・コネクト・エラー"},
+                         Case{-2, 131, "ソケット・コネクト・エラー"}, Case{-3, 131, "ログイン・エラー"}}) {
+        CAccountList list;
+        list.AddTail(Account("u"));
+        RecordingTray recording;
+        RecordingAlertPlatform sounds;
+        CAlerts alertsFor{sounds};
+        ManualProber probes;
+        CCheckScheduler s{list, recording, alertsFor, probes};
+        s.StartTimers();
+        list.GetAt(0)->m_nLastCount = 5;
+        s.OnTimer(static_cast<int>(list.GetAt(0)->m_nTimerId));
+        probes.Finish(c.result);
+        const std::vector<TrayCall> expected = {
+            {TrayRequest::Delete, 2001, {}, {}},
+            {TrayRequest::Modify, 2000, TrayIcon::Builtin(c.mainIcon), Str::Text(c.tooltip)},
+        };
+        EXPECT_EQ(recording.calls, expected) << c.result;
+        EXPECT_EQ(sounds.requests, QStringList{"stop"}) << c.result;
+        EXPECT_EQ(list.GetAt(0)->m_nLastCount, 0) << c.result;
+    }
+}
+
+TEST_F(CheckSchedulerTest, SoundAndLaunchFollowTheirModesAgainstThePreviousCount) {
+    CAccount everyTime = Account("every");
+    everyTime.m_bSound = 1;
+    everyTime.m_strSoundFile = "ding.wav";
+    everyTime.m_bLaunch = 1;
+    everyTime.m_strLaunchFile = "mailer";
+    CAccount onIncrease = everyTime;
+    onIncrease.m_strUser = "increase";
+    onIncrease.m_nSoundMode = 1;
+    onIncrease.m_nLaunchMode = 1;
+    accounts.AddTail(everyTime);
+    accounts.AddTail(onIncrease);
+    scheduler.StartTimers();
+
+    Check(0, 2);
+    Check(0, 2);
+    EXPECT_EQ(platform.requests.count("sound ding.wav"), 2);
+    EXPECT_EQ(platform.requests.count("open mailer"), 2);
+
+    platform.requests.clear();
+    Check(1, 2);
+    Check(1, 2);  // same count: no increase
+    EXPECT_EQ(platform.requests.count("sound ding.wav"), 1);
+    EXPECT_EQ(platform.requests.count("play mailer"), 1);
+    Check(1, 1);  // fewer: no increase either
+    Check(1, -1);  // an error resets the count...
+    platform.requests.clear();
+    Check(1, 1);  // ...so the next mail counts as an increase
+    EXPECT_EQ(platform.requests, (QStringList{"device?", "sound ding.wav", "play mailer", "open mailer"}));
+}
+
+TEST_F(CheckSchedulerTest, SoundNeedsAnOutputDeviceAndOnlyFlagOneSwitchesItOn) {
+    CAccount a = Account("a");
+    a.m_bSound = 1;
+    a.m_strSoundFile = "ding.wav";
+    CAccount two = a;
+    two.m_bSound = 2;
+    accounts.AddTail(a);
+    accounts.AddTail(two);
+    scheduler.StartTimers();
+    platform.hasDevice = false;
+    Check(0, 1);
+    Check(1, 1);
+    EXPECT_EQ(platform.requests, QStringList{"device?"});
+}
+
+TEST_F(CheckSchedulerTest, AnIconFileThatCannotBeReadShowsTheNoMailPicture) {
+    TempDir dir;
+    dir.write("broken.ico", "not an icon");
+    CAccount missing = Account("missing");
+    missing.m_strIconFile = dir.file("nope.ico").toStdString();
+    CAccount broken = Account("broken");
+    broken.m_strIconFile = dir.file("broken.ico").toStdString();
+    accounts.AddTail(missing);
+    accounts.AddTail(broken);
+    scheduler.StartTimers();
+    Check(0, 1);
+    Check(1, 1);
+    EXPECT_EQ(tray.icons[2001].icon, TrayIcon::Builtin(129));
+    EXPECT_EQ(tray.icons[2002].icon, TrayIcon::Builtin(129));
+}
+
+TEST_F(CheckSchedulerTest, ADisabledAccountsTimerFiresButNothingHappens) {
+    accounts.AddTail(Account("a"));
+    scheduler.StartTimers();
+    At(0).m_bEnabled = 0;
+    QSignalSpy syncs(&scheduler, &CCheckScheduler::checkBoxesNeeded);
+    scheduler.OnTimer(TimerOf(0));
+    EXPECT_EQ(syncs.count(), 1);  // the check boxes are read first: they decide
+    EXPECT_TRUE(prober.started.empty());
+    EXPECT_TRUE(tray.calls.empty());
+}
+
+TEST_F(CheckSchedulerTest, ProbesRunOneAtATimeInFiringOrderWithoutStacking) {
+    for (const char* name : {"a", "b", "c"}) {
+        accounts.AddTail(Account(name));
+    }
+    scheduler.StartTimers();
+    scheduler.OnTimer(TimerOf(2));
+    scheduler.OnTimer(TimerOf(0));
+    scheduler.OnTimer(TimerOf(2));  // already running: adds nothing
+    scheduler.OnTimer(TimerOf(1));
+    scheduler.OnTimer(TimerOf(0));  // already queued: adds nothing
+    EXPECT_EQ(prober.pending.size(), 1u);
+    EXPECT_EQ(scheduler.QueuedCount(), 2);
+    while (!prober.pending.empty()) {
+        prober.Finish(0);
+    }
+    EXPECT_EQ(prober.started, (std::vector<std::string>{"c", "a", "b"}));
+    EXPECT_EQ(prober.mostAtOnce, 1);
+    EXPECT_TRUE(scheduler.IsIdle());
+}
+
+TEST_F(CheckSchedulerTest, AResultIsDroppedWhenItsAccountWasDeletedOrRetimedMeanwhile) {
+    accounts.AddTail(Account("gone"));
+    accounts.AddTail(Account("retimed"));
+    accounts.AddTail(Account("stays"));
+    scheduler.StartTimers();
+    scheduler.OnTimer(TimerOf(0));
+    scheduler.OnTimer(TimerOf(1));
+    scheduler.OnTimer(TimerOf(2));
+
+    scheduler.KillTimerOf(At(0));
+    accounts.RemoveAt(0);
+    // "retimed" was queued; its edit replaced the timer, so its queued check goes too.
+    scheduler.RenewTimer(At(0));
+    prober.Finish(4);  // "gone": dropped
+    EXPECT_TRUE(tray.calls.empty());
+    ASSERT_EQ(prober.pending.size(), 1u);
+    EXPECT_EQ(prober.pending.front().user, "stays");
+    prober.Finish(2);
+    EXPECT_EQ(At(1).m_nLastCount, 2);
+    EXPECT_EQ(tray.icons.keys(), (QList<int>{2002}));  // "stays" is now at position 1
+}
+
+TEST_F(CheckSchedulerTest, ResultsReachTheStatusLineAndTheList) {
+    accounts.AddTail(Account("a"));
+    scheduler.StartTimers();
+    QSignalSpy status(&scheduler, &CCheckScheduler::statLineReceived);
+    QSignalSpy checked(&scheduler, &CCheckScheduler::accountsChecked);
+    scheduler.OnTimer(TimerOf(0));
+    prober.Finish(3, QByteArray("+OK 3 512"));
+    ASSERT_EQ(status.count(), 1);
+    EXPECT_EQ(status.at(0).at(0).toByteArray(), QByteArray("+OK 3 512"));
+    EXPECT_EQ(checked.count(), 1);
+    scheduler.OnTimer(TimerOf(0));
+    prober.Finish(-2);  // the dialogue broke: no reply to show
+    EXPECT_EQ(status.count(), 1);
+    EXPECT_EQ(checked.count(), 2);
+}
+
+TEST_F(CheckSchedulerTest, DeletingAnAccountMovesTheLaterIconsToTheirNewIds) {
+    for (const char* name : {"a", "b", "c", "d"}) {
+        accounts.AddTail(Account(name));
+    }
+    scheduler.StartTimers();
+    Check(1, 1);
+    Check(2, 0);
+    Check(3, 5);
+    tray.calls.clear();
+    const int lastCount = At(1).m_nLastCount;
+    scheduler.KillTimerOf(At(1));
+    accounts.RemoveAt(1);
+    scheduler.OnAccountRemoved(1, lastCount);
+    EXPECT_EQ(tray.icons.keys(), (QList<int>{2003}));
+    EXPECT_EQ(tray.icons[2003].tooltip, "d");
+}
+
+TEST_F(CheckSchedulerTest, RealTimersOfOtherAccountsKeepRunningAfterAnEditAndADelete) {
+    accounts.AddTail(Account("edited", 1));
+    accounts.AddTail(Account("deleted", 1));
+    accounts.AddTail(Account("untouched", 1));
+    scheduler.StartTimers();
+    scheduler.RenewTimer(At(0));
+    scheduler.KillTimerOf(At(1));
+    accounts.RemoveAt(1);
+
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000 && prober.started.size() < 2) {
+        QTest::qWait(50);
+        while (!prober.pending.empty()) {
+            prober.Finish(0);
+        }
+    }
+    std::vector<std::string> started = prober.started;
+    std::sort(started.begin(), started.end());
+    EXPECT_EQ(started, (std::vector<std::string>{"edited", "untouched"}));
+}
+
+}  // namespace
