@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "accounts/AccountFile.h"
+#include "app/HelpLauncher.h"
 #include "res/Strings.h"
 #include "ui/CMainDlg.h"
 #include "ui/TrayService.h"
@@ -11,12 +12,13 @@ CQuillpostApp::CQuillpostApp(int& argc, char** argv) : m_app(argc, argv) {
     // The settings live under the vendor key and the executable's own name.
     QApplication::setOrganizationName(Str::kVendor);
     QApplication::setApplicationName(QFileInfo(QApplication::applicationFilePath()).completeBaseName());
-    QApplication::setApplicationDisplayName(Str::Text(Str::kAppName));
     // The window hides into the tray; only ending the main dialog ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
 int CQuillpostApp::Run() {
+    CHelpLauncher help(CHelpLauncher::HelpFileForThisProgram());
+    m_app.installEventFilter(&help);
     CTrayService tray;
     CMainDlg::Parts parts;
     parts.tray = &tray;

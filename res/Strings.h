@@ -60,6 +60,10 @@ inline constexpr char kIconInitialName[] = "*.ICO";
 inline constexpr char kEnterInteger[] = "整数を入力してください。";
 inline constexpr char kIntervalRange[] = "1 から 2147483 までの整数を入力してください。";
 inline constexpr char kNoComma[] = "カンマ（,）は使用できません。";
+// Ids of the settings dialog's messages, for their help topics.
+inline constexpr int kEnterIntegerId = 0xF110;
+inline constexpr int kIntervalRangeId = 104;
+inline constexpr int kNoCommaId = 105;
 
 // About box.
 inline constexpr char kAboutCaption[] = "ﾊﾞｰｼﾞｮﾝ情報 Quillpost";

@@ -1,48 +1,120 @@
 #include "ui/CMainDlg.h"
 
 #include <QCheckBox>
-#include <QHBoxLayout>
+#include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
+#include <QStyle>
+#include <QTableWidget>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "accounts/AccountFile.h"
+#include "check/AccountIcon.h"
 #include "check/TrayNotifier.h"
 #include "res/Strings.h"
+#include "ui/CAboutDlg.h"
+#include "ui/CAccountDlg.h"
+#include "ui/DialogUnits.h"
+#include "ui/HelpContext.h"
+#include "ui/LocalText.h"
+#include "ui/MessageBox.h"
 #include "ui/StartDispSetting.h"
 
-CMainDlg::CMainDlg(const Parts& parts, QWidget* parent) : QDialog(parent), m_parts(parts) {
+namespace {
+
+enum Column { kUser, kServer, kTime, kCount, kColumns };
+constexpr const char* kColumnTitles[kColumns] = {Str::kColumnUser, Str::kColumnServer, Str::kColumnTime,
+                                                 Str::kColumnCount};
+constexpr int kColumnPadding = 20;
+constexpr int kSmallIcon = 16;
+
+QPushButton* AddButton(QWidget* parent, const DialogUnits& du, const char* caption, const char* id, int x,
+                       int y) {
+    auto* button = new QPushButton(Str::Text(caption), parent);
+    button->setObjectName(QString::fromLatin1(id));
+    du.Place(button, x, y, 50, 14);
+    return button;
+}
+
+QTableWidgetItem* Cell(const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
+
+// The account's own picture, else the "no mail" one.
+QIcon ListIcon(const CAccount& account) {
+    const QIcon own = IconFromFile(LocalText(account.m_strIconFile));
+    return own.isNull() ? BuiltinIcon(IconId::kNoMail) : own;
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
+    : QDialog(parent),
+      m_parts(parts),
+      m_alerts(*parts.alerts),
+      m_scheduler(m_accounts, *parts.tray, m_alerts, *parts.prober) {
     m_bStartDisp = StartDispSetting::Read(QSettings());
-    setObjectName("IDD_MAIN");
+    setObjectName(QStringLiteral("IDD_MAIN"));
     setWindowTitle(Str::Text(Str::kMainCaption));
-    BuildControls();
+    HelpContext::Set(this, HelpContext::ForDialog(kTemplateId));
+    // A caption and a close box (which ends the program like "終了"); no minimise or maximise box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(DialogUnits::DialogFont(Str::kDialogFont));
+    const DialogUnits du(font());
+    setFixedSize(du.ToPixels(222, 239));
+    BuildControls(du);
+
+    connect(&m_scheduler, &CCheckScheduler::checkBoxesNeeded, this, &CMainDlg::SyncChecks);
+    connect(&m_scheduler, &CCheckScheduler::accountsChecked, this, &CMainDlg::OnAccountsChecked);
+    connect(&m_scheduler, &CCheckScheduler::statLineReceived, this, &CMainDlg::OnStatLine);
 }
 
 CMainDlg::~CMainDlg() = default;
 
-void CMainDlg::BuildControls() {
-    auto* ok = new QPushButton(Str::Text(Str::kCheckButton), this);
-    ok->setObjectName("IDOK");
+void CMainDlg::BuildControls(const DialogUnits& du) {
+    auto* ok = AddButton(this, du, Str::kCheckButton, "IDOK", 160, 225);
     ok->setDefault(true);
-    auto* cancel = new QPushButton(Str::Text(Str::kExitButton), this);
-    cancel->setObjectName("IDCANCEL");
-    m_status = new QLineEdit(this);
-    m_status->setObjectName("IDC_STATUS");
-    m_startDisp = new QCheckBox(Str::Text(Str::kStartDisp), this);
-    m_startDisp->setObjectName("IDC_START_DISP");
+    auto* cancel = AddButton(this, du, Str::kExitButton, "IDCANCEL", 80, 225);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(cancel);
-    buttons->addWidget(ok);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_status);
-    layout->addWidget(m_startDisp);
-    layout->addLayout(buttons);
+    m_status = new QLineEdit(this);
+    m_status->setObjectName(QStringLiteral("IDC_STATUS"));
+    du.Place(m_status, 5, 190, 210, 14);
+
+    m_list = new QTableWidget(this);
+    m_list->setObjectName(QStringLiteral("IDC_ACCOUNT_LIST"));
+    du.Place(m_list, 5, 0, 160, 190);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setShowGrid(true);
+    m_list->setWordWrap(false);
+    m_list->setIconSize(QSize(kSmallIcon, kSmallIcon));
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(std::max(kSmallIcon, m_list->fontMetrics().height()) + 2);
+    m_list->horizontalHeader()->setSectionsMovable(true);
+    m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_list->horizontalHeader()->setStretchLastSection(false);
+    m_list->horizontalHeader()->setHighlightSections(false);
+
+    auto* add = AddButton(this, du, Str::kAddButton, "IDC_ADD", 170, 5);
+    auto* edit = AddButton(this, du, Str::kEditButton, "IDC_EDIT", 170, 25);
+    auto* remove = AddButton(this, du, Str::kDeleteButton, "IDC_DELETE", 170, 45);
+
+    m_startDisp = new QCheckBox(Str::Text(Str::kStartDisp), this);
+    m_startDisp->setObjectName(QStringLiteral("IDC_START_DISP"));
+    du.Place(m_startDisp, 5, 210, 88, 10);
 
     connect(ok, &QPushButton::clicked, this, &CMainDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(add, &QPushButton::clicked, this, &CMainDlg::OnAdd);
+    connect(edit, &QPushButton::clicked, this, &CMainDlg::OnEdit);
+    connect(remove, &QPushButton::clicked, this, &CMainDlg::OnDelete);
     connect(m_startDisp, &QCheckBox::clicked, this, &CMainDlg::OnStartDisp);
 }
 
@@ -52,12 +124,15 @@ void CMainDlg::TransferToControls() {
 }
 
 void CMainDlg::OnInitDialog() {
-    m_hIcon = QIcon(":/icons/128.svg");
+    m_hIcon = BuiltinIcon(IconId::kApp);
     setWindowIcon(m_hIcon);
     m_parts.tray->NotifyTray(TrayRequest::Add, TrayId::kMain, TrayIcon::Builtin(IconId::kNoMail), {});
     TransferToControls();
     m_strAccountFile = m_parts.accountFile;
     LoadAccounts(m_strAccountFile, m_accounts);
+    m_scheduler.StartTimers();
+    SetupColumns();
+    RefreshList();
     if (m_bStartDisp == 0 && m_parts.tray->IsAvailable()) {
         // Posted, as a command would be: the window shows first, then goes to the tray.
         QTimer::singleShot(0, this, &CMainDlg::OnOK);
@@ -65,6 +140,7 @@ void CMainDlg::OnInitDialog() {
 }
 
 void CMainDlg::DestroyWindow() {
+    SyncChecks();
     SaveAccounts(m_strAccountFile, m_accounts);
     m_parts.tray->NotifyTray(TrayRequest::Delete, TrayId::kMain, {}, {});
     for (int position = 0; position < m_accounts.GetCount(); ++position) {
@@ -72,6 +148,78 @@ void CMainDlg::DestroyWindow() {
             m_parts.tray->NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + position, {}, {});
         }
     }
+}
+
+void CMainDlg::SetupColumns() {
+    if (m_columnsSet) {
+        return;
+    }
+    m_columnsSet = true;
+    m_list->setColumnCount(kColumns);
+    const QFontMetrics metrics = m_list->fontMetrics();
+    for (int column = 0; column < kColumns; ++column) {
+        const QString title = Str::Text(kColumnTitles[column]);
+        m_list->setHorizontalHeaderItem(column, new QTableWidgetItem(title));
+        // The user column also holds the check box and the icon; counted into the title's width
+        // alone they would leave no room for the name.
+        const int decorations = column == kUser ? UserDecorationWidth() : 0;
+        m_list->setColumnWidth(column, metrics.horizontalAdvance(title) + kColumnPadding + decorations);
+    }
+}
+
+void CMainDlg::RefreshList() {
+    // Checks refresh the list often; a selection lost between a click and "編集" would make the
+    // button do nothing.
+    const int selected = SelectedRow();
+    m_list->clearContents();
+    m_list->setRowCount(m_accounts.GetCount());
+    int row = 0;
+    for (const CAccount& account : m_accounts) {
+        auto* user = Cell(LocalText(account.m_strUser));
+        user->setIcon(ListIcon(account));
+        user->setFlags(user->flags() | Qt::ItemIsUserCheckable);
+        user->setCheckState(account.m_bEnabled != 0 ? Qt::Checked : Qt::Unchecked);
+        m_list->setItem(row, kUser, user);
+        m_list->setItem(row, kServer, Cell(LocalText(account.m_strServer)));
+        m_list->setItem(row, kTime, Cell(QString::number(account.m_nInterval)));
+        m_list->setItem(row, kCount, Cell(QString::number(account.m_nLastCount)));
+        ++row;
+    }
+    if (selected >= 0 && selected < m_list->rowCount()) {
+        m_list->selectRow(selected);
+    }
+}
+
+void CMainDlg::SyncChecks() {
+    const int rows = std::min(m_list->rowCount(), m_accounts.GetCount());
+    for (int row = 0; row < rows; ++row) {
+        const QTableWidgetItem* user = m_list->item(row, kUser);
+        if (user != nullptr) {
+            m_accounts.GetAt(row)->m_bEnabled = user->checkState() == Qt::Checked ? 1 : 0;
+        }
+    }
+}
+
+int CMainDlg::UserDecorationWidth() const {
+    const QStyle* style = m_list->style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1;
+    return style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, m_list) + kSmallIcon + 3 * margin;
+}
+
+int CMainDlg::SelectedRow() const {
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.constFirst().row();
+}
+
+void CMainDlg::OnAccountsChecked() {
+    // The user may have changed a check box while the probe ran; take it before the rows go.
+    SyncChecks();
+    RefreshList();
+}
+
+void CMainDlg::OnStatLine(const QByteArray& line) {
+    m_strStatus = QString::fromLocal8Bit(line);
+    m_status->setText(m_strStatus);
 }
 
 void CMainDlg::OnOK() {
@@ -83,9 +231,92 @@ void CMainDlg::OnOK() {
     }
 }
 
+bool CMainDlg::RunAccountDialog(CAccountDlg& dialog) {
+    if (m_parts.chooseFile) {
+        dialog.SetFileChooser(m_parts.chooseFile);
+    }
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void CMainDlg::OnAdd() {
+    SyncChecks();
+    CAccountDlg dialog(m_alerts, this);
+    dialog.m_nInterval = 60;
+    dialog.m_nSoundMode = 0;
+    dialog.m_nLaunchMode = 0;
+    if (!RunAccountDialog(dialog)) {
+        return;
+    }
+    // A new account is not polled until the user ticks it.
+    CAccount account;
+    dialog.StoreInto(account);
+    m_scheduler.SetTimerForAdded(account);
+    m_accounts.AddTail(account);
+    SaveAccounts(m_strAccountFile, m_accounts);
+    RefreshList();
+}
+
+void CMainDlg::OnEdit() {
+    SyncChecks();
+    const int position = SelectedRow();
+    const CAccount* opened = m_accounts.GetAt(position);
+    if (opened == nullptr) {
+        return;
+    }
+    CAccountDlg dialog(m_alerts, this);
+    dialog.LoadFrom(*opened);
+    if (!RunAccountDialog(dialog)) {
+        return;
+    }
+    // Only the dialog's fields: a check that finished while the dialog was open keeps its count.
+    CAccount* current = m_accounts.GetAt(position);
+    if (current == nullptr) {
+        return;
+    }
+    dialog.StoreInto(*current);
+    m_scheduler.RenewTimer(*current);
+    SaveAccounts(m_strAccountFile, m_accounts);
+    RefreshList();
+}
+
+void CMainDlg::OnDelete() {
+    const int position = SelectedRow();
+    if (position < 0) {
+        return;
+    }
+    if (ShowExclamation(this, Str::kConfirmDelete, 0, QMessageBox::Ok | QMessageBox::Cancel) !=
+        QMessageBox::Ok) {
+        return;
+    }
+    SyncChecks();  // rows and accounts still line up here
+    CAccount* account = m_accounts.GetAt(position);
+    if (account == nullptr) {
+        return;
+    }
+    const int lastCount = account->m_nLastCount;
+    m_scheduler.KillTimerOf(*account);
+    m_accounts.RemoveAt(position);
+    m_scheduler.OnAccountRemoved(position, lastCount);
+    SaveAccounts(m_strAccountFile, m_accounts);
+    m_list->clearSelection();  // the next account must not be one click from deletion
+    RefreshList();
+}
+
 void CMainDlg::OnStartDisp() {
     m_strStatus = m_status->text();
     m_bStartDisp = m_startDisp->isChecked() ? 1 : 0;
     QSettings settings;
     StartDispSetting::Write(settings, m_bStartDisp);
+}
+
+void CMainDlg::OnAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+// Where the window menu would carry it, a right click offers the About box.
+void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(Str::Text(Str::kAboutMenuItem), this, &CMainDlg::OnAbout);
+    menu.exec(event->globalPos());
 }

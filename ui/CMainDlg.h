@@ -5,12 +5,18 @@
 #include <QString>
 
 #include "accounts/CAccountList.h"
+#include "check/Alerts.h"
+#include "check/CheckScheduler.h"
+#include "ui/FileChooser.h"
 
 class ITrayNotifier;
 class IAlertPlatform;
 class IProber;
+class CAccountDlg;
+class DialogUnits;
 class QCheckBox;
 class QLineEdit;
+class QTableWidget;
 
 // The program's only top-level window, and the owner of its state: the accounts, the account
 // file's path, the timers and the tray icons.
@@ -18,12 +24,16 @@ class CMainDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // The desktop-facing parts the window works through; tests hand in recording fakes.
+    static constexpr int kTemplateId = 102;
+
+    // The desktop-facing parts the window works through; tests hand in recording fakes. All three
+    // pointers must be set.
     struct Parts {
         ITrayNotifier* tray = nullptr;
         IAlertPlatform* alerts = nullptr;
         IProber* prober = nullptr;
-        QString accountFile;  // where ACCOUNT.CSV lives for this run
+        QString accountFile;     // where ACCOUNT.CSV lives for this run
+        FileChooser chooseFile;  // the settings dialog's open-file dialog; empty: the desktop's
     };
 
     explicit CMainDlg(const Parts& parts, QWidget* parent = nullptr);
@@ -37,12 +47,28 @@ public:
     const CAccountList& Accounts() const { return m_accounts; }
     const QString& AccountFile() const { return m_strAccountFile; }
     int StartDisp() const { return m_bStartDisp; }
+    CCheckScheduler& Scheduler() { return m_scheduler; }
+
+    // The list's four columns, once.
+    void SetupColumns();
+    // Rebuilds the rows from the accounts, keeping the selected row.
+    void RefreshList();
+    // The rows' check boxes into the accounts' m_bEnabled.
+    void SyncChecks();
 
 public slots:
     void OnOK();
+    void OnAdd();
+    void OnEdit();
+    void OnDelete();
     void OnStartDisp();
+    void OnAbout();
+    // Enter and the default button hide the window; only Cancel, Esc and closing end it.
+    void accept() override { OnOK(); }
 
 protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
     CAccountList m_accounts;
     QString m_strAccountFile;
     int m_bStartDisp = 1;
@@ -50,10 +76,19 @@ protected:
     QIcon m_hIcon;
 
 private:
-    void BuildControls();
+    void BuildControls(const DialogUnits& du);
     void TransferToControls();
+    void OnStatLine(const QByteArray& line);
+    void OnAccountsChecked();
+    int SelectedRow() const;
+    int UserDecorationWidth() const;
+    bool RunAccountDialog(CAccountDlg& dialog);
 
     Parts m_parts;
+    CAlerts m_alerts;
+    CCheckScheduler m_scheduler;
+    bool m_columnsSet = false;
+    QTableWidget* m_list = nullptr;
     QLineEdit* m_status = nullptr;
     QCheckBox* m_startDisp = nullptr;
 };

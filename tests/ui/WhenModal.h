@@ -1,0 +1,70 @@
+#pragma once
+// Answers a modal window from the event loop: the test arms it before the action that opens the
+// window, and the answer runs as soon as that window is up (or the test fails after a while).
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+
+template <class Window>
+void WhenModal(std::function<void(Window*)> answer, int timeoutMs = 5000) {
+    auto* poll = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, answer, timeoutMs] {
+        auto* window = qobject_cast<Window*>(QApplication::activeModalWidget());
+        const bool found = window != nullptr && window->isVisible();
+        if (!found && clock->elapsed() < timeoutMs) {
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        delete clock;
+        if (!found) {
+            ADD_FAILURE() << "no modal " << Window::staticMetaObject.className() << " appeared";
+            if (QWidget* other = QApplication::activeModalWidget()) {
+                other->close();  // never leave the test hanging in someone else's loop
+            }
+            return;
+        }
+        answer(window);
+    });
+    poll->start();
+}
+
+// Records the text of the next message box and presses `button` in it.
+inline void AnswerMessageBox(QString* text, QMessageBox::StandardButton button = QMessageBox::Ok) {
+    WhenModal<QMessageBox>([text, button](QMessageBox* box) {
+        if (text != nullptr) {
+            *text = box->text();
+        }
+        box->button(button)->click();
+    });
+}
+
+// Fails the test when a modal window comes up within `windowMs`, closing it again.
+inline void ExpectNoModal(int windowMs = 150) {
+    auto* poll = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, windowMs] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr && clock->elapsed() < windowMs) {
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        delete clock;
+        if (modal != nullptr) {
+            ADD_FAILURE() << "unexpected modal " << modal->metaObject()->className();
+            modal->close();
+        }
+    });
+    poll->start();
+}

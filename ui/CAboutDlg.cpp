@@ -1,0 +1,44 @@
+#include "ui/CAboutDlg.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "check/AccountIcon.h"
+#include "res/Strings.h"
+#include "ui/DialogUnits.h"
+#include "ui/HelpContext.h"
+
+namespace {
+
+constexpr int kIconPixels = 32;
+
+QLabel* AddText(QWidget* parent, const DialogUnits& du, const char* text, int y) {
+    auto* label = new QLabel(Str::Text(text), parent);
+    label->setTextFormat(Qt::PlainText);
+    du.Place(label, 40, y, 119, 8);
+    return label;
+}
+
+}  // namespace
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("IDD_ABOUTBOX"));
+    setWindowTitle(Str::Text(Str::kAboutCaption));
+    HelpContext::Set(this, HelpContext::ForDialog(kTemplateId));
+    setFont(DialogUnits::DialogFont(Str::kAboutFont));
+    const DialogUnits du(font());
+    setFixedSize(du.ToPixels(217, 55));
+
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("IDR_MAINFRAME"));
+    icon->setPixmap(BuiltinIcon(IconId::kApp).pixmap(kIconPixels, kIconPixels));
+    icon->setGeometry(QRect(du.ToPixels(11, 17, 20, 20).topLeft(), QSize(kIconPixels, kIconPixels)));
+    AddText(this, du, Str::kAboutVersion, 10)->setObjectName(QStringLiteral("IDC_VERSION"));
+    AddText(this, du, Str::kAboutSecondLine, 25)->setObjectName(QStringLiteral("IDC_SECOND_LINE"));
+
+    auto* ok = new QPushButton(Str::Text(Str::kOk), this);
+    ok->setObjectName(QStringLiteral("IDOK"));
+    ok->setDefault(true);
+    du.Place(ok, 178, 7, 32, 14);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}

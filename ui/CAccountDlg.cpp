@@ -1,0 +1,325 @@
+#include "ui/CAccountDlg.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "accounts/CAccount.h"
+#include "check/AccountIcon.h"
+#include "check/Alerts.h"
+#include "check/CheckScheduler.h"
+#include "res/Strings.h"
+#include "ui/DialogInteger.h"
+#include "ui/DialogUnits.h"
+#include "ui/HelpContext.h"
+#include "ui/LocalText.h"
+#include "ui/MessageBox.h"
+
+namespace {
+
+constexpr int kIconPixels = 32;  // the large icon; the picture control takes its size
+
+template <class Widget>
+Widget* Named(Widget* widget, const char* id) {
+    widget->setObjectName(QString::fromLatin1(id));
+    return widget;
+}
+
+QLineEdit* AddEdit(QWidget* parent, const DialogUnits& du, const char* id, int x, int y, int cx) {
+    auto* edit = Named(new QLineEdit(parent), id);
+    du.Place(edit, x, y, cx, 14);
+    return edit;
+}
+
+void AddLabel(QWidget* parent, const DialogUnits& du, const char* text, int x, int y, int cx) {
+    auto* label = new QLabel(Str::Text(text), parent);
+    label->setTextFormat(Qt::PlainText);
+    du.Place(label, x, y, cx, 8);
+}
+
+QPushButton* AddButton(QWidget* parent, const DialogUnits& du, const char* caption, const char* id, int x,
+                       int y, int cx) {
+    auto* button = Named(new QPushButton(Str::Text(caption), parent), id);
+    du.Place(button, x, y, cx, 14);
+    return button;
+}
+
+// Text: the whole text; towards the control only when it differs, so the caret stays put.
+void ExchangeText(bool toMembers, QLineEdit* box, std::string& member) {
+    if (toMembers) {
+        member = LocalBytes(box->text());
+        return;
+    }
+    const QString text = LocalText(member);
+    if (box->text() != text) {
+        box->setText(text);
+    }
+}
+
+// Check box: 1 ticked, 0 not; towards the control only 1 and 2 show ticked.
+void ExchangeCheck(bool toMembers, QCheckBox* box, std::int32_t& member) {
+    if (toMembers) {
+        member = box->isChecked() ? 1 : 0;
+    } else {
+        box->setChecked(member == 1 || member == 2);
+    }
+}
+
+// Radio group: the index of the ticked button, -1 when none is.
+void ExchangeRadio(bool toMembers, QButtonGroup* group, std::int32_t& member) {
+    const QList<QAbstractButton*> buttons = group->buttons();
+    if (toMembers) {
+        member = -1;
+        for (int i = 0; i < buttons.size(); ++i) {
+            if (buttons[i]->isChecked()) {
+                member = i;
+            }
+        }
+        return;
+    }
+    // An exclusive group cannot show "none"; lift that while setting the buttons.
+    group->setExclusive(false);
+    for (int i = 0; i < buttons.size(); ++i) {
+        buttons[i]->setChecked(i == member);
+    }
+    group->setExclusive(true);
+}
+
+}  // namespace
+
+CAccountDlg::CAccountDlg(CAlerts& alerts, QWidget* parent) : QDialog(parent), m_alerts(alerts) {
+    setObjectName(QStringLiteral("IDD_ACCOUNT"));
+    setWindowTitle(Str::Text(Str::kSettingsCaption));
+    HelpContext::Set(this, HelpContext::ForDialog(kTemplateId));
+    setFont(DialogUnits::DialogFont(Str::kDialogFont));
+    const DialogUnits du(font());
+    setFixedSize(du.ToPixels(217, 245));
+    BuildControls(du);
+}
+
+CAccountDlg::~CAccountDlg() = default;
+
+void CAccountDlg::BuildControls(const DialogUnits& du) {
+    AddLabel(this, du, Str::kUserLabel, 5, 5, 41);
+    m_user = AddEdit(this, du, "IDC_USER", 50, 0, 165);
+    AddLabel(this, du, Str::kPasswordLabel, 5, 21, 41);
+    m_password = AddEdit(this, du, "IDC_PASSWORD", 50, 15, 165);
+    m_password->setEchoMode(QLineEdit::Password);
+    AddLabel(this, du, Str::kServerLabel, 5, 35, 33);
+    m_server = AddEdit(this, du, "IDC_SERVER", 50, 30, 165);
+    AddLabel(this, du, Str::kIntervalLabel, 5, 50, 73);
+    m_interval = AddEdit(this, du, "IDC_INTERVAL", 80, 45, 20);
+
+    const char* soundIds[] = {"IDC_SOUND",      "IDC_SOUND_ON_MAIL", "IDC_SOUND_ON_INCREASE",
+                              "IDC_SOUND_FILE", "IDC_SOUND_BROWSE",  "IDC_SOUND_PREVIEW"};
+    QPushButton* soundBrowse = nullptr;
+    QPushButton* soundPreview = nullptr;
+    BuildAlertGroup(du, 100, Str::kSound, 48, soundIds, m_sound, m_soundModes, m_soundFile, soundBrowse,
+                    soundPreview);
+    const char* launchIds[] = {"IDC_LAUNCH",      "IDC_LAUNCH_ON_MAIL", "IDC_LAUNCH_ON_INCREASE",
+                               "IDC_LAUNCH_FILE", "IDC_LAUNCH_BROWSE",  "IDC_LAUNCH_PREVIEW"};
+    QPushButton* launchBrowse = nullptr;
+    QPushButton* launchPreview = nullptr;
+    BuildAlertGroup(du, 165, Str::kLaunch, 32, launchIds, m_launch, m_launchModes, m_launchFile, launchBrowse,
+                    launchPreview);
+
+    auto* ok = AddButton(this, du, Str::kOk, "IDOK", 90, 230, 59);
+    ok->setDefault(true);
+    auto* cancel = AddButton(this, du, Str::kCancel, "IDCANCEL", 155, 230, 59);
+
+    m_iconPreview = Named(new QLabel(this), "IDC_ICON_PREVIEW");
+    m_iconPreview->setGeometry(QRect(du.ToPixels(5, 65, 20, 20).topLeft(), QSize(kIconPixels, kIconPixels)));
+    m_iconFile = AddEdit(this, du, "IDC_ICON_FILE", 30, 70, 150);
+    auto* iconBrowse = AddButton(this, du, Str::kBrowse, "IDC_ICON_BROWSE", 180, 70, 35);
+
+    connect(soundBrowse, &QPushButton::clicked, this, &CAccountDlg::OnSoundBrowse);
+    connect(soundPreview, &QPushButton::clicked, this, &CAccountDlg::OnSoundPreview);
+    connect(launchBrowse, &QPushButton::clicked, this, &CAccountDlg::OnLaunchBrowse);
+    connect(launchPreview, &QPushButton::clicked, this, &CAccountDlg::OnLaunchPreview);
+    connect(iconBrowse, &QPushButton::clicked, this, &CAccountDlg::OnIconBrowse);
+    connect(ok, &QPushButton::clicked, this, &CAccountDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CAccountDlg::reject);
+}
+
+// One of the two alert groups. Its check box is its title: the frame's top line runs through the
+// middle of the box, as a titled frame's line runs through its title, and the box hides it there.
+void CAccountDlg::BuildAlertGroup(const DialogUnits& du, int top, const char* caption, int checkWidth,
+                                  const char* ids[6], QCheckBox*& check, QButtonGroup*& modes,
+                                  QLineEdit*& file, QPushButton*& browse, QPushButton*& preview) {
+    auto* frame = new QGroupBox(this);
+    frame->setAccessibleName(Str::Text(caption));
+    frame->setGeometry(du.ToPixels(5, top, 210, 60).adjusted(0, du.Y(4), 0, 0));
+    check = Named(new QCheckBox(Str::Text(caption), this), ids[0]);
+    check->setAutoFillBackground(true);
+    du.Place(check, 10, top, checkWidth, 10);
+    modes = new QButtonGroup(this);
+    auto* onMail = Named(new QRadioButton(Str::Text(Str::kOnMail), this), ids[1]);
+    du.Place(onMail, 10, top + 10, 96, 10);
+    auto* onIncrease = Named(new QRadioButton(Str::Text(Str::kOnIncrease), this), ids[2]);
+    du.Place(onIncrease, 10, top + 25, 112, 10);
+    modes->addButton(onMail);
+    modes->addButton(onIncrease);
+    file = AddEdit(this, du, ids[3], 10, top + 40, 130);
+    browse = AddButton(this, du, Str::kBrowse, ids[4], 140, top + 40, 35);
+    preview = AddButton(this, du, Str::kPreview, ids[5], 175, top + 40, 35);
+    FitCaption(preview);
+}
+
+void CAccountDlg::LoadFrom(const CAccount& account) {
+    m_strIconFile = account.m_strIconFile;
+    m_strUser = account.m_strUser;
+    m_strPassword = account.m_strPassword;
+    m_strServer = account.m_strServer;
+    m_nInterval = account.m_nInterval;
+    m_bSound = account.m_bSound;
+    m_nSoundMode = account.m_nSoundMode;
+    m_strSoundFile = account.m_strSoundFile;
+    m_bLaunch = account.m_bLaunch;
+    m_nLaunchMode = account.m_nLaunchMode;
+    m_strLaunchFile = account.m_strLaunchFile;
+}
+
+void CAccountDlg::StoreInto(CAccount& account) const {
+    account.m_strIconFile = m_strIconFile;
+    account.m_strUser = m_strUser;
+    account.m_strPassword = m_strPassword;
+    account.m_strServer = m_strServer;
+    account.m_nInterval = m_nInterval;
+    account.m_bSound = m_bSound;
+    account.m_nSoundMode = m_nSoundMode;
+    account.m_strSoundFile = m_strSoundFile;
+    account.m_bLaunch = m_bLaunch;
+    account.m_nLaunchMode = m_nLaunchMode;
+    account.m_strLaunchFile = m_strLaunchFile;
+}
+
+bool CAccountDlg::TransferData(bool toMembers) {
+    ExchangeRadio(toMembers, m_launchModes, m_nLaunchMode);
+    ExchangeText(toMembers, m_password, m_strPassword);
+    ExchangeText(toMembers, m_server, m_strServer);
+    ExchangeText(toMembers, m_soundFile, m_strSoundFile);
+    ExchangeCheck(toMembers, m_sound, m_bSound);
+    ExchangeText(toMembers, m_launchFile, m_strLaunchFile);
+    ExchangeCheck(toMembers, m_launch, m_bLaunch);
+    ExchangeRadio(toMembers, m_soundModes, m_nSoundMode);
+    if (!ExchangeInterval(toMembers)) {
+        return false;
+    }
+    ExchangeText(toMembers, m_user, m_strUser);
+    ExchangeText(toMembers, m_iconFile, m_strIconFile);
+    return true;
+}
+
+bool CAccountDlg::ExchangeInterval(bool toMembers) {
+    if (!toMembers) {
+        const QString text = QString::number(m_nInterval);
+        if (m_interval->text() != text) {
+            m_interval->setText(text);
+        }
+        return true;
+    }
+    const std::optional<std::int32_t> value = ParseDialogInteger(m_interval->text());
+    if (!value) {
+        FailOn(m_interval, Str::kEnterInteger, Str::kEnterIntegerId);
+        return false;
+    }
+    // Below one second the account would be probed without pause; above the limit the timer's
+    // milliseconds would not fit.
+    if (*value < 1 || *value > CCheckScheduler::kMaxIntervalSeconds) {
+        FailOn(m_interval, Str::kIntervalRange, Str::kIntervalRangeId);
+        return false;
+    }
+    m_nInterval = *value;
+    return true;
+}
+
+void CAccountDlg::FailOn(QLineEdit* box, const char* message, int stringId) {
+    ShowExclamation(this, message, stringId);
+    box->setFocus(Qt::OtherFocusReason);
+    box->selectAll();
+}
+
+// A comma would split the field in ACCOUNT.CSV and shift every field after it.
+bool CAccountDlg::RefuseCommas() {
+    for (QLineEdit* box : {m_password, m_server, m_soundFile, m_launchFile, m_user, m_iconFile}) {
+        if (box->text().contains(u',')) {
+            FailOn(box, Str::kNoComma, Str::kNoCommaId);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CAccountDlg::accept() {
+    if (RefuseCommas() || !TransferData(true)) {
+        return;
+    }
+    QDialog::accept();
+}
+
+// Cancel discards every change, a file chosen through a browse button included.
+void CAccountDlg::reject() {
+    if (m_opened) {
+        LoadFrom(*m_opened);
+    }
+    QDialog::reject();
+}
+
+void CAccountDlg::showEvent(QShowEvent* event) {
+    if (!m_initialised) {
+        m_initialised = true;
+        m_opened = std::make_unique<CAccount>();
+        StoreInto(*m_opened);
+        TransferData(false);
+        ShowIconPreview(m_strIconFile);
+    }
+    QDialog::showEvent(event);
+}
+
+void CAccountDlg::ShowIconPreview(const std::string& file) {
+    const QIcon icon = IconFromFile(LocalText(file));
+    if (icon.isNull()) {
+        return;
+    }
+    m_iconPreview->setPixmap(icon.pixmap(kIconPixels, kIconPixels));
+}
+
+bool CAccountDlg::Browse(std::string& member, const char* initialName, const char* filter) {
+    TransferData(true);  // a bad box has been pointed out; the choice goes on regardless
+    const FileRequest request{LocalText(member), Str::Text(initialName), QtFileFilter(Str::Text(filter))};
+    const std::optional<QString> chosen = m_chooseFile(this, request);
+    if (!chosen) {
+        return false;
+    }
+    member = LocalBytes(*chosen);
+    TransferData(false);
+    return true;
+}
+
+void CAccountDlg::OnSoundBrowse() {
+    Browse(m_strSoundFile, Str::kSoundInitialName, Str::kSoundFilter);
+}
+
+void CAccountDlg::OnLaunchBrowse() {
+    Browse(m_strLaunchFile, Str::kLaunchInitialName, Str::kLaunchFilter);
+}
+
+void CAccountDlg::OnIconBrowse() {
+    if (Browse(m_strIconFile, Str::kIconInitialName, Str::kIconFilter)) {
+        ShowIconPreview(m_strIconFile);
+    }
+}
+
+void CAccountDlg::OnSoundPreview() {
+    TransferData(true);
+    m_alerts.PreviewSound(LocalText(m_strSoundFile));
+}
+
+void CAccountDlg::OnLaunchPreview() {
+    TransferData(true);
+    m_alerts.LaunchFile(this, LocalText(m_strLaunchFile));
+}
