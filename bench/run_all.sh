@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every benchmark and prints its figures:
-#  - every executable target named bench_<what> (bench/CMakeLists.txt, quillpost_add_bench), and
+#  - every executable target named bench_<what> (bench/CMakeLists.txt, quillpost_add_bench) or
+#    <what>_bench, and
 #  - every other script bench/<what>.sh (for figures that need the whole program under X).
 # Uses the release build in build/ (preset "default"). Needs no display of its own.
 set -euo pipefail
@@ -8,7 +9,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
 cmake --preset default >/dev/null
-targets=$(cmake --build build --target help | sed -nE 's/^(bench_[A-Za-z0-9_]+):.*/\1/p' | sort -u)
+targets=$(cmake --build build --target help | sed -nE 's/^(bench_[A-Za-z0-9_]+|[A-Za-z0-9_]+_bench):.*/\1/p' | sort -u)
 if [[ -z $targets ]]; then
   echo "no bench_* targets found" >&2
   exit 1
