@@ -31,8 +31,8 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::microseconds;
 
 constexpr int kOldCount = 2000;
-constexpr int kNewCount = 5000;  // over half a megabyte: long enough to be hit mid-write
-constexpr int kKillRuns = 150;
+constexpr int kNewCount = 3000;  // about 400 kB: a write long enough to be hit in the middle
+constexpr int kKillRuns = 120;
 
 QByteArray ListBytes(int count, const char* tag) {
     const std::string text = FormatAccountFile(SaveWorkerList(count, tag));
@@ -79,14 +79,10 @@ public:
     bool Started() const { return m_pid > 0; }
 
     // True once the worker says it is about to save; false if it died first or took over 10 s.
-    bool WaitUntilReady() {
-        pollfd fd{m_out, POLLIN, 0};
-        if (poll(&fd, 1, 10'000) != 1) {
-            return false;
-        }
-        char text[6] = {};
-        return read(m_out, text, sizeof text) == 6 && std::string(text, 6) == "ready\n";
-    }
+    bool WaitUntilReady() { return WaitForLine("ready\n"); }
+
+    // True once the worker says its save has returned.
+    bool WaitUntilSaved() { return WaitForLine("saved\n"); }
 
     void Kill() { kill(m_pid, SIGKILL); }
 
@@ -110,6 +106,15 @@ public:
     }
 
 private:
+    bool WaitForLine(const std::string& expected) {
+        pollfd fd{m_out, POLLIN, 0};
+        if (poll(&fd, 1, 10'000) != 1) {
+            return false;
+        }
+        std::string text(expected.size(), '\0');
+        return read(m_out, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && text == expected;
+    }
+
     pid_t m_pid = -1;
     int m_out = -1;
 };
@@ -145,7 +150,7 @@ private:
     TempDir m_dir;
 };
 
-// How long the worker takes from "ready" to its exit, the slowest of a few runs.
+// How long the worker's save takes, the slowest of a few runs.
 microseconds MeasureSave(const AccountFolder& folder, const QByteArray& oldBytes) {
     microseconds slowest{0};
     for (int i = 0; i < 3; ++i) {
@@ -155,11 +160,14 @@ microseconds MeasureSave(const AccountFolder& folder, const QByteArray& oldBytes
             return microseconds{0};
         }
         const auto start = Clock::now();
-        const int status = worker.Wait();
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (!worker.WaitUntilSaved()) {
             return microseconds{0};
         }
         slowest = std::max(slowest, std::chrono::duration_cast<microseconds>(Clock::now() - start));
+        const int status = worker.Wait();
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || folder.Read() != ListBytes(kNewCount, "new")) {
+            return microseconds{0};
+        }
     }
     return slowest;
 }

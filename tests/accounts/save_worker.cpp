@@ -1,7 +1,7 @@
 // Saves a list of accounts over ACCOUNT.CSV once, so that a test can kill it part-way.
 //   save_worker PATH COUNT TAG [--fsize-limit=BYTES [--ignore-sigxfsz]]
-// Prints "ready" once the list is built, right before the save starts. Exits 0 when the save
-// reported success, 1 when it reported failure, 2 on bad arguments.
+// Prints "ready" once the list is built, right before the save starts, and "saved" right after it
+// returns. Exits 0 when the save reported success, 1 when it reported failure, 2 on bad arguments.
 #include <sys/resource.h>
 
 #include <csignal>
@@ -46,5 +46,8 @@ int main(int argc, char** argv) {
     }
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
-    return SaveAccounts(QString::fromLocal8Bit(argv[1]), list) ? 0 : 1;
+    const bool saved = SaveAccounts(QString::fromLocal8Bit(argv[1]), list);
+    std::fputs("saved\n", stdout);
+    std::fflush(stdout);
+    return saved ? 0 : 1;
 }
