@@ -4,6 +4,8 @@
 
 #include "accounts/AccountFile.h"
 #include "app/HelpLauncher.h"
+#include "check/Pop3Prober.h"
+#include "check/QtAlertPlatform.h"
 #include "res/Strings.h"
 #include "ui/CMainDlg.h"
 #include "ui/TrayService.h"
@@ -19,9 +21,14 @@ CQuillpostApp::CQuillpostApp(int& argc, char** argv) : m_app(argc, argv) {
 int CQuillpostApp::Run() {
     CHelpLauncher help(CHelpLauncher::HelpFileForThisProgram());
     m_app.installEventFilter(&help);
+    // Declared before the window, so that they outlive it and its scheduler.
     CTrayService tray;
+    CQtAlertPlatform alerts;
+    CPop3Prober prober;
     CMainDlg::Parts parts;
     parts.tray = &tray;
+    parts.alerts = &alerts;
+    parts.prober = &prober;
     parts.accountFile = AccountFilePathForThisProgram();
 
     CMainDlg dialog(parts);

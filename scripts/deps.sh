@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   dovecot-pop3d openssl curl
   xvfb trayer xdotool imagemagick x11-utils
-  pulseaudio pulseaudio-utils
+  pulseaudio pulseaudio-utils gstreamer1.0-pulseaudio
   fonts-noto-cjk
 )
 

@@ -1,20 +1,22 @@
 #include "ui/TooltipText.h"
 
 #include <QStringEncoder>
+#include <QTextBoundaryFinder>
 
 QString CutTooltip(const QString& text, int maxBytes) {
     QStringEncoder encoder(QStringConverter::System);
-    int bytes = 0;
+    // Whole characters as the user sees them: a surrogate pair or a letter with its combining
+    // marks is kept or left out as one.
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    qsizetype bytes = 0;
     qsizetype end = 0;
-    while (end < text.size()) {
-        // One whole character: a surrogate pair counts as one.
-        const qsizetype length = (text.at(end).isHighSurrogate() && end + 1 < text.size()) ? 2 : 1;
-        const QByteArray encoded = encoder.encode(QStringView(text).mid(end, length));
-        if (bytes + encoded.size() > maxBytes) {
+    for (qsizetype next = characters.toNextBoundary(); next > end; next = characters.toNextBoundary()) {
+        const QByteArray encoded = encoder.encode(QStringView(text).mid(end, next - end));
+        bytes += encoded.size();
+        if (bytes > maxBytes) {
             break;
         }
-        bytes += static_cast<int>(encoded.size());
-        end += length;
+        end = next;
     }
     return text.left(end);
 }

@@ -1,0 +1,103 @@
+#include "check/ServerAddress.h"
+
+#include <QHostAddress>
+#include <QString>
+#include <charconv>
+
+namespace {
+
+constexpr std::string_view kSchemeSeparator = "://";
+constexpr std::string_view kTlsScheme = "pop3s";
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsIpv6(std::string_view text) {
+    QHostAddress address;
+    return address.setAddress(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()))) &&
+           address.protocol() == QAbstractSocket::IPv6Protocol;
+}
+
+std::optional<std::uint16_t> ParsePort(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value == 0 ||
+        value > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+// "[IPv6]" or "[IPv6]:port".
+std::optional<ServerAddress> ParseBracketed(std::string_view text, ServerAddress address) {
+    const std::size_t close = text.find(']');
+    if (close == std::string_view::npos || !IsIpv6(text.substr(1, close - 1))) {
+        return std::nullopt;
+    }
+    address.host = std::string(text.substr(1, close - 1));
+    const std::string_view rest = text.substr(close + 1);
+    if (rest.empty()) {
+        return address;
+    }
+    if (rest.front() != ':') {
+        return std::nullopt;
+    }
+    const auto port = ParsePort(rest.substr(1));
+    if (!port) {
+        return std::nullopt;
+    }
+    address.port = *port;
+    return address;
+}
+
+std::optional<ServerAddress> ParseHostAndPort(std::string_view text, ServerAddress address) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    if (text.front() == '[') {
+        return ParseBracketed(text, address);
+    }
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos || IsIpv6(text)) {
+        address.host = std::string(text);
+        return address;
+    }
+    if (colon == 0 || text.find(':', colon + 1) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto port = ParsePort(text.substr(colon + 1));
+    if (!port) {
+        return std::nullopt;
+    }
+    address.host = std::string(text.substr(0, colon));
+    address.port = *port;
+    return address;
+}
+
+}  // namespace
+
+std::optional<ServerAddress> ParseServerAddress(std::string_view server) {
+    const std::size_t separator = server.find(kSchemeSeparator);
+    if (separator == std::string_view::npos) {
+        return ParseHostAndPort(server, ServerAddress{});
+    }
+    if (!EqualsIgnoringCase(server.substr(0, separator), kTlsScheme)) {
+        return std::nullopt;
+    }
+    std::string_view rest = server.substr(separator + kSchemeSeparator.size());
+    // A URL copied with its trailing slash still names the same server.
+    if (rest.ends_with('/')) {
+        rest.remove_suffix(1);
+    }
+    return ParseHostAndPort(rest, ServerAddress{.host = {}, .port = ServerAddress::kPop3sPort, .tls = true});
+}

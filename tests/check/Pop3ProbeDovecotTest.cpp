@@ -1,0 +1,127 @@
+// The probe and the prober against a real POP3 server (dovecot) on loopback.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+#include "check/Pop3Prober.h"
+#include "tests/check/ProbeTestSupport.h"
+#include "tests/servers/DovecotServer.h"
+
+namespace {
+
+class Pop3ProbeDovecot : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_server = std::make_unique<DovecotServer>(
+            std::vector<DovecotServer::User>{{"alice", "secret"}, {"bob", "hunter2"}});
+    }
+    static void TearDownTestSuite() { s_server.reset(); }
+
+    static std::string Plain() { return "127.0.0.1:" + std::to_string(s_server->Pop3Port()); }
+    static std::string Tls(const std::string& host = "127.0.0.1") {
+        return "pop3s://" + host + ":" + std::to_string(s_server->Pop3sPort());
+    }
+    static ProbeOptions Trusting() { return TestProbeOptions({s_server->Certificate().certificate}); }
+
+    static inline std::unique_ptr<DovecotServer> s_server;
+};
+
+TEST_F(Pop3ProbeDovecot, CountsTheMessagesOverPlainPop3AndTls) {
+    for (int count : {0, 1, 5}) {
+        s_server->SetMessageCount("alice", count);
+        const ProbeOutcome plain = RunProbe("alice", "secret", Plain(), Trusting());
+        EXPECT_EQ(plain.result, count);
+        ASSERT_TRUE(plain.statLine.has_value());
+        EXPECT_TRUE(plain.statLine->startsWith("+OK " + QByteArray::number(count) + " "))
+            << plain.statLine->constData();
+
+        const ProbeOutcome tls = RunProbe("alice", "secret", Tls(), Trusting());
+        EXPECT_EQ(tls.result, count);
+        EXPECT_EQ(tls.statLine, plain.statLine);
+    }
+}
+
+TEST_F(Pop3ProbeDovecot, ReachesTheServerByNameAndOverIpv6) {
+    s_server->SetMessageCount("bob", 2);
+    EXPECT_EQ(RunProbe("bob", "hunter2", Tls("localhost"), Trusting()).result, 2);
+    if (s_server->HasIpv6()) {
+        EXPECT_EQ(RunProbe("bob", "hunter2", "[::1]:" + std::to_string(s_server->Pop3Port())).result, 2);
+        EXPECT_EQ(RunProbe("bob", "hunter2", Tls("[::1]"), Trusting()).result, 2);
+    }
+}
+
+TEST_F(Pop3ProbeDovecot, AWrongPasswordIsRefusedWithTheServersOwnLine) {
+    s_server->SetMessageCount("alice", 3);
+    for (const std::string& server : {Plain(), Tls()}) {
+        const ProbeOutcome outcome = RunProbe("alice", "wrong", server, Trusting());
+        EXPECT_EQ(outcome.result, ProbeCode::kRefused) << server;
+        // After the failed login dovecot does not know STAT in its state.
+        EXPECT_EQ(outcome.statLine, "-ERR Unknown command.") << server;
+    }
+    EXPECT_EQ(RunProbe("alice", "secret", Plain()).result, 3) << "a failed login costs the next one nothing";
+}
+
+TEST_F(Pop3ProbeDovecot, AnUntrustedCertificateIsAConnectionError) {
+    const ProbeOutcome outcome = RunProbe("alice", "secret", Tls(), TestProbeOptions());
+    EXPECT_EQ(outcome.result, ProbeCode::kConnectError);
+    EXPECT_FALSE(outcome.statLine.has_value());
+    // The certificate names 127.0.0.1, ::1 and localhost only.
+    EXPECT_EQ(RunProbe("alice", "secret", Tls("127.0.0.2"), Trusting()).result, ProbeCode::kConnectError);
+}
+
+TEST_F(Pop3ProbeDovecot, TheProberRunsProbesSideBySideAndReportsEachOnce) {
+    s_server->SetMessageCount("alice", 4);
+    s_server->SetMessageCount("bob", 1);
+    CPop3Prober prober(Trusting());
+    std::vector<std::pair<std::string, int>> reports;
+    const auto record = [&](const std::string& who) {
+        return [&reports, who](const ProbeOutcome& outcome) { reports.emplace_back(who, outcome.result); };
+    };
+    prober.Start("alice", "secret", Plain(), record("alice plain"));
+    prober.Start("bob", "hunter2", Tls(), record("bob tls"));
+    prober.Start("bob", "nope", Plain(), record("bob wrong"));
+    EXPECT_TRUE(reports.empty()) << "reported from inside Start";
+    EXPECT_EQ(prober.RunningCount(), 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reports.size() == 3; }, 30000));
+    QTest::qWait(20);
+    std::sort(reports.begin(), reports.end());
+    EXPECT_EQ(reports, (std::vector<std::pair<std::string, int>>{
+                           {"alice plain", 4}, {"bob tls", 1}, {"bob wrong", ProbeCode::kRefused}}));
+    EXPECT_EQ(prober.RunningCount(), 0);
+}
+
+TEST_F(Pop3ProbeDovecot, TheNextProbeMayStartFromInsideDone) {
+    s_server->SetMessageCount("alice", 2);
+    CPop3Prober prober(Trusting());
+    std::vector<int> results;
+    std::function<void(const ProbeOutcome&)> next = [&](const ProbeOutcome& outcome) {
+        results.push_back(outcome.result);
+        if (results.size() < 3) {
+            prober.Start("alice", "secret", results.size() % 2 ? Tls() : Plain(), next);
+        }
+    };
+    prober.Start("alice", "secret", Plain(), next);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return results.size() == 3; }, 30000));
+    EXPECT_EQ(results, (std::vector<int>{2, 2, 2}));
+    EXPECT_EQ(prober.RunningCount(), 0);
+}
+
+TEST_F(Pop3ProbeDovecot, DestroyingTheProberAbandonsItsProbes) {
+    bool reported = false;
+    {
+        CPop3Prober prober(Trusting());
+        prober.Start("alice", "secret", Plain(), [&](const ProbeOutcome&) { reported = true; });
+        prober.Start("bob", "hunter2", Tls(), [&](const ProbeOutcome&) { reported = true; });
+        QTest::qWait(5);
+    }
+    QTest::qWait(200);
+    EXPECT_FALSE(reported);
+    // The server is still fine for the next probe.
+    s_server->SetMessageCount("bob", 1);
+    EXPECT_EQ(RunProbe("bob", "hunter2", Plain()).result, 1);
+}
+
+}  // namespace

@@ -1,0 +1,234 @@
+#include "tests/servers/DovecotServer.h"
+
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <stdexcept>
+
+namespace {
+
+// When dovecot runs as root, mail is served under this uid (it refuses root for mail, and the uid
+// needs no account of its own).
+constexpr uint kMailUidAsRoot = 2000;
+constexpr int kStartAttempts = 3;
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        throw std::runtime_error("cannot write " + path.toStdString());
+    }
+}
+
+void ChangeOwner(const QString& path, uint uid, uint gid) {
+    if (::chown(QFile::encodeName(path).constData(), uid, gid) != 0) {
+        throw std::runtime_error("cannot chown " + path.toStdString());
+    }
+}
+
+// A port nobody listens on right now, on 127.0.0.1 and (when it exists) ::1.
+quint16 FreePort(bool withIpv6) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        QTcpServer v4;
+        if (!v4.listen(QHostAddress::LocalHost, 0)) {
+            continue;
+        }
+        QTcpServer v6;
+        if (!withIpv6 || v6.listen(QHostAddress::LocalHostIPv6, v4.serverPort())) {
+            return v4.serverPort();
+        }
+    }
+    throw std::runtime_error("no free loopback port");
+}
+
+bool Ipv6LoopbackExists() {
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHostIPv6, 0);
+}
+
+QByteArray NameOf(uint uid) {
+    const passwd* entry = ::getpwuid(uid);
+    return entry != nullptr ? QByteArray(entry->pw_name) : QByteArray::number(uid);
+}
+
+QByteArray GroupOf(uint gid) {
+    const group* entry = ::getgrgid(gid);
+    return entry != nullptr ? QByteArray(entry->gr_name) : QByteArray::number(gid);
+}
+
+}  // namespace
+
+DovecotServer::DovecotServer(std::vector<User> users) : m_users(std::move(users)) {
+    if (!m_folder.isValid()) {
+        throw std::runtime_error("cannot create a folder for dovecot");
+    }
+    // Dovecot's unprivileged processes must reach the folder.
+    QFile::setPermissions(m_folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                               QFile::ExeOther);
+    const bool asRoot = ::geteuid() == 0;
+    m_mailUid = asRoot ? kMailUidAsRoot : ::geteuid();
+    m_mailGid = asRoot ? kMailUidAsRoot : ::getegid();
+    m_certificate = MakeLoopbackCertificate(m_folder.path(), "dovecot");
+    m_hasIpv6 = Ipv6LoopbackExists();
+    WriteUsers();
+    // Another program may take a free port before dovecot binds it; then new ports are chosen.
+    for (int attempt = 1;; ++attempt) {
+        m_pop3Port = FreePort(m_hasIpv6);
+        do {
+            m_pop3sPort = FreePort(m_hasIpv6);
+        } while (m_pop3sPort == m_pop3Port);
+        WriteConfiguration();
+        try {
+            Start();
+            return;
+        } catch (const std::runtime_error&) {
+            Stop();
+            if (attempt == kStartAttempts) {
+                throw;
+            }
+        }
+    }
+}
+
+DovecotServer::~DovecotServer() {
+    Stop();
+}
+
+void DovecotServer::Stop() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+}
+
+QString DovecotServer::HomeOf(const std::string& user) const {
+    return m_folder.filePath("home/" + QString::fromStdString(user));
+}
+
+void DovecotServer::WriteUsers() {
+    QByteArray lines;
+    for (const User& user : m_users) {
+        const QString home = HomeOf(user.name);
+        for (const char* sub : {"/Maildir/new", "/Maildir/cur", "/Maildir/tmp"}) {
+            QDir().mkpath(home + sub);
+        }
+        for (const char* sub : {"", "/Maildir", "/Maildir/new", "/Maildir/cur", "/Maildir/tmp"}) {
+            ChangeOwner(home + sub, m_mailUid, m_mailGid);
+        }
+        lines += QByteArray::fromStdString(user.name) + ":{PLAIN}" +
+                 QByteArray::fromStdString(user.password) + ":" + QByteArray::number(m_mailUid) + ":" +
+                 QByteArray::number(m_mailGid) + "::" + QFile::encodeName(home) + "::\n";
+    }
+    WriteFile(m_folder.filePath("users"), lines);
+    QFile::setPermissions(m_folder.filePath("users"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+}
+
+void DovecotServer::WriteConfiguration() {
+    const QByteArray folder = QFile::encodeName(m_folder.path());
+    QByteArray config;
+    config += "base_dir = " + folder + "/run\n";
+    config += "state_dir = " + folder + "/state\n";
+    config += "log_path = " + folder + "/dovecot.log\n";
+    config += "protocols = pop3\n";
+    config += m_hasIpv6 ? "listen = 127.0.0.1, ::1\n" : "listen = 127.0.0.1\n";
+    config += "disable_plaintext_auth = no\nauth_mechanisms = plain\n";
+    // Failed logins answered at once, and no penalty for the next login from 127.0.0.1.
+    config += "auth_failure_delay = 0\n";
+    config += "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n";
+    if (::geteuid() != 0) {
+        config += "  chroot =\n";
+    }
+    config += "}\n";
+    config += "ssl = yes\nssl_cert = <" + QFile::encodeName(m_certificate.certificateFile) + "\n";
+    config += "ssl_key = <" + QFile::encodeName(m_certificate.keyFile) + "\n";
+    config += "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN " + folder + "/users\n}\n";
+    config += "userdb {\n  driver = passwd-file\n  args = " + folder + "/users\n}\n";
+    config += "mail_location = maildir:~/Maildir\n";
+    config += "service pop3-login {\n";
+    config += "  inet_listener pop3 {\n    port = " + QByteArray::number(m_pop3Port) + "\n  }\n";
+    config +=
+        "  inet_listener pop3s {\n    port = " + QByteArray::number(m_pop3sPort) + "\n    ssl = yes\n  }\n";
+    if (::geteuid() != 0) {
+        config += "  chroot =\n";
+    }
+    config += "}\n";
+    if (::geteuid() != 0) {
+        // An ordinary user cannot switch to dovecot's own users; everything runs as this user.
+        const QByteArray me = NameOf(::geteuid());
+        config += "default_internal_user = " + me + "\ndefault_login_user = " + me + "\n";
+        config += "default_internal_group = " + GroupOf(::getegid()) + "\n";
+    }
+    WriteFile(m_folder.filePath("dovecot.conf"), config);
+}
+
+void DovecotServer::Start() {
+    // A stale socket left in base_dir costs seconds at start-up.
+    QDir(m_folder.filePath("run")).removeRecursively();
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start("dovecot", {"-F", "-c", m_folder.filePath("dovecot.conf")});
+    if (!m_process.waitForStarted(10000)) {
+        throw std::runtime_error("cannot start dovecot: " + m_process.errorString().toStdString());
+    }
+    WaitUntilListening();
+}
+
+void DovecotServer::WaitUntilListening() {
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 10000) {
+        if (m_process.state() == QProcess::NotRunning) {
+            throw std::runtime_error("dovecot stopped: " + m_process.readAll().toStdString() +
+                                     Log().toStdString());
+        }
+        QTcpSocket plain;
+        QTcpSocket tls;
+        plain.connectToHost(QHostAddress::LocalHost, m_pop3Port);
+        tls.connectToHost(QHostAddress::LocalHost, m_pop3sPort);
+        if (plain.waitForConnected(1000) && tls.waitForConnected(1000)) {
+            return;
+        }
+        QThread::msleep(20);
+    }
+    throw std::runtime_error("dovecot does not listen: " + Log().toStdString());
+}
+
+void DovecotServer::SetMessageCount(const std::string& user, int count) {
+    const QString maildir = HomeOf(user) + "/Maildir";
+    for (const char* sub : {"/new", "/cur"}) {
+        QDir box(maildir + sub);
+        for (const QString& name : box.entryList(QDir::Files)) {
+            box.remove(name);
+        }
+    }
+    static int serial = 0;
+    for (int i = 0; i < count; ++i) {
+        const QString name = QString("%1.M%2P%3.quillpost-test")
+                                 .arg(QDateTime::currentSecsSinceEpoch())
+                                 .arg(++serial)
+                                 .arg(::getpid());
+        const QString staged = maildir + "/tmp/" + name;
+        WriteFile(staged, "From: sender@example.org\r\nSubject: test " + QByteArray::number(i) +
+                              "\r\n\r\nHello.\r\n");
+        ChangeOwner(staged, m_mailUid, m_mailGid);
+        if (!QFile::rename(staged, maildir + "/new/" + name)) {
+            throw std::runtime_error("cannot deliver " + name.toStdString());
+        }
+    }
+}
+
+QString DovecotServer::Log() const {
+    QFile log(m_folder.filePath("dovecot.log"));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QProcess>
+#include <QSslCertificate>
+#include <QString>
+#include <QTemporaryDir>
+#include <string>
+#include <vector>
+
+#include "tests/servers/TestCertificate.h"
+
+// A real POP3 server for tests: Debian's dovecot, run in the foreground from a private
+// configuration in a temporary folder, listening on free loopback ports (127.0.0.1 and ::1), one
+// plain and one TLS listener with a self-signed certificate for localhost/127.0.0.1/::1. Users come
+// from a passwd-file; their Maildirs are filled by the test. Failed logins are answered at once.
+// The constructor returns once the server accepts connections (or throws std::runtime_error); the
+// destructor stops it and waits until it has gone.
+class DovecotServer {
+public:
+    struct User {
+        std::string name;
+        std::string password;
+    };
+
+    explicit DovecotServer(std::vector<User> users = {{"alice", "secret"}});
+    ~DovecotServer();
+    DovecotServer(const DovecotServer&) = delete;
+    DovecotServer& operator=(const DovecotServer&) = delete;
+
+    quint16 Pop3Port() const { return m_pop3Port; }
+    quint16 Pop3sPort() const { return m_pop3sPort; }
+    bool HasIpv6() const { return m_hasIpv6; }
+    // The server's certificate, for a client that is to trust it.
+    const TestCertificate& Certificate() const { return m_certificate; }
+
+    // Leaves exactly `count` small messages in the user's mailbox; the next STAT sees them.
+    void SetMessageCount(const std::string& user, int count);
+
+    QString Log() const;
+
+private:
+    QString HomeOf(const std::string& user) const;
+    void WriteConfiguration();
+    void WriteUsers();
+    void Start();
+    void Stop();
+    void WaitUntilListening();
+
+    std::vector<User> m_users;
+    QTemporaryDir m_folder;
+    TestCertificate m_certificate;
+    quint16 m_pop3Port = 0;
+    quint16 m_pop3sPort = 0;
+    bool m_hasIpv6 = false;
+    uint m_mailUid = 0;
+    uint m_mailGid = 0;
+    QProcess m_process;
+};

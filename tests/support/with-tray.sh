@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Runs a command on a private X display (Xvfb) with a real system tray (trayer), then takes both
+# down again, whatever happens to the command. Usage: with-tray.sh COMMAND [ARGS...]
+set -u
+
+for tool in Xvfb trayer xdotool; do
+  command -v "$tool" >/dev/null || { echo "with-tray.sh: $tool is missing (scripts/deps.sh installs it)" >&2; exit 1; }
+done
+
+# Qt would prefer a desktop's D-Bus tray to the X11 one that trayer hosts.
+unset DBUS_SESSION_BUS_ADDRESS
+
+workdir=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  rm -rf "$workdir"
+}
+trap cleanup EXIT
+trap 'exit 143' INT TERM
+
+# Xvfb picks a free display itself and writes its number to the file.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$workdir/display" 2>"$workdir/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do
+  [[ -s $workdir/display ]] && break
+  sleep 0.05
+done
+[[ -s $workdir/display ]] || { echo "with-tray.sh: Xvfb did not start" >&2; cat "$workdir/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$workdir/display")"
+
+# Should this script be killed outright, the watchdog still takes the X server and tray down.
+( while kill -0 $$ 2>/dev/null; do sleep 1; done; kill "${pids[@]}" 2>/dev/null ) &
+watchdog=$!
+
+trayer --edge top --align right --widthtype request --height 24 --SetDockType true >"$workdir/trayer.log" 2>&1 &
+pids+=($! "$watchdog")
+for _ in $(seq 100); do
+  xdotool search --class trayer >/dev/null 2>&1 && break
+  sleep 0.05
+done
+xdotool search --class trayer >/dev/null 2>&1 || { echo "with-tray.sh: trayer did not start" >&2; cat "$workdir/trayer.log" >&2; exit 1; }
+
+# In a sanitizer build: libxkbcommon-x11 hands strndup names that are not NUL-terminated, which
+# the strict string check takes for an overflow.
+[[ -n ${ASAN_OPTIONS:-} ]] && export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
+
+QT_QPA_PLATFORM=xcb "$@"

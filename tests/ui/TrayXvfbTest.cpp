@@ -1,0 +1,159 @@
+// The tray service against a real tray host (trayer on Xvfb, started by with-tray.sh): the icon
+// appears, shows its tooltip, and real mouse clicks follow the click rule.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QScreen>
+#include <QSet>
+#include <QTest>
+#include <QWidget>
+
+#include "res/Strings.h"
+#include "ui/TrayService.h"
+
+namespace {
+
+// Runs xdotool; its output, or a null array when it failed.
+QByteArray XdoTool(const QStringList& arguments) {
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), arguments);
+    if (!xdotool.waitForFinished(5000) || xdotool.exitCode() != 0) {
+        return {};
+    }
+    return xdotool.readAllStandardOutput() + ' ';  // never null on success
+}
+
+bool MoveTo(const QPoint& where) {
+    return !XdoTool({"mousemove", QString::number(where.x()), QString::number(where.y())}).isNull();
+}
+
+bool ClickAt(const QPoint& where, int button) {
+    return MoveTo(where) && !XdoTool({"click", QString::number(button)}).isNull();
+}
+
+// Where the X server has put a window, in screen coordinates. Qt does not learn the position of
+// a tray icon's window once the tray host has taken it in, so the server is asked.
+QRect ScreenPlace(WId window) {
+    QRect place;
+    for (const QByteArray& line :
+         XdoTool({"getwindowgeometry", "--shell", QString::number(window)}).split('\n')) {
+        const QList<QByteArray> pair = line.trimmed().split('=');
+        if (pair.size() != 2) {
+            continue;
+        }
+        const int value = pair[1].toInt();
+        if (pair[0] == "X") {
+            place.moveLeft(value);
+        } else if (pair[0] == "Y") {
+            place.moveTop(value);
+        } else if (pair[0] == "WIDTH") {
+            place.setWidth(value);
+        } else if (pair[0] == "HEIGHT") {
+            place.setHeight(value);
+        }
+    }
+    return place;
+}
+
+// The windows Qt made for tray icons.
+QSet<QWidget*> TrayIconWindows() {
+    QSet<QWidget*> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->inherits("QSystemTrayIconSys")) {
+            windows.insert(widget);
+        }
+    }
+    return windows;
+}
+
+// The text of the tooltip on screen, or an empty string when none is shown.
+QString ShownTooltip() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (label != nullptr && widget->inherits("QTipLabel") && widget->isVisible()) {
+            return label->text();
+        }
+    }
+    return {};
+}
+
+class TrayOnXvfb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(QGuiApplication::platformName(), "xcb") << "run through tests/support/with-tray.sh";
+        window.resize(200, 100);
+        tray.SetOwnerWindow(&window);
+    }
+
+    // Adds an icon and waits until the tray host (at the top right of the screen) has taken it
+    // in; returns where it is on the screen.
+    QRect AddAndWaitForPlace(int id, const QString& tooltip) {
+        const QSet<QWidget*> before = TrayIconWindows();
+        if (!tray.NotifyTray(TrayRequest::Add, id, TrayIcon::Builtin(IconId::kNoMail), tooltip)) {
+            return {};
+        }
+        QRect place;
+        (void)QTest::qWaitFor(
+            [&] {
+                const QSet<QWidget*> added = TrayIconWindows() - before;
+                place = added.size() == 1 ? ScreenPlace((*added.begin())->winId()) : QRect();
+                return place.left() > 0 && !place.isEmpty();
+            },
+            5000);
+        return place;
+    }
+
+    QWidget window;
+    CTrayService tray;
+};
+
+TEST_F(TrayOnXvfb, TheMainIconIsShownWithItsTooltipAndALeftClickBringsTheWindowBack) {
+    ASSERT_TRUE(tray.IsAvailable());
+    const QRect place = AddAndWaitForPlace(TrayId::kMain, {});
+    ASSERT_FALSE(place.isEmpty());
+
+    // The tray host really draws the picture there: more than one colour in that square.
+    QTest::qWait(200);
+    const QImage shot = QGuiApplication::primaryScreen()
+                            ->grabWindow(0, place.x(), place.y(), place.width(), place.height())
+                            .toImage();
+    QSet<QRgb> colours;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            colours.insert(shot.pixel(x, y));
+        }
+    }
+    EXPECT_GT(colours.size(), 3);
+
+    // Resting the pointer on the icon shows the program name.
+    ASSERT_TRUE(MoveTo(place.center()));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !ShownTooltip().isEmpty(); }, 5000));
+    EXPECT_EQ(ShownTooltip(), Str::Text(Str::kAppName));
+
+    // A right click leaves the window hidden; a left click brings it back.
+    ASSERT_FALSE(window.isVisible());
+    ASSERT_TRUE(ClickAt(place.center(), 3));
+    QTest::qWait(300);
+    EXPECT_FALSE(window.isVisible());
+    ASSERT_TRUE(ClickAt(place.center(), 1));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return window.isVisible(); }, 5000));
+}
+
+TEST_F(TrayOnXvfb, ALeftClickOnAnAccountIconDoesNothing) {
+    const QRect main = AddAndWaitForPlace(TrayId::kMain, {});
+    ASSERT_FALSE(main.isEmpty());
+    const QRect account = AddAndWaitForPlace(2001, QStringLiteral("alice"));
+    ASSERT_FALSE(account.isEmpty());
+    ASSERT_FALSE(account.intersects(main));
+    ASSERT_TRUE(ClickAt(account.center(), 1));
+    QTest::qWait(300);
+    EXPECT_FALSE(window.isVisible());
+
+    // Deleting the icon takes it out of the tray.
+    ASSERT_TRUE(tray.NotifyTray(TrayRequest::Delete, 2001, {}, {}));
+    EXPECT_EQ(tray.IconFor(2001), nullptr);
+}
+
+}  // namespace
