@@ -2,7 +2,8 @@
 # Builds and runs every benchmark and prints its figures:
 #  - every executable target named bench_<what> (bench/CMakeLists.txt, quillpost_add_bench) or
 #    <what>_bench, and
-#  - every other script bench/<what>.sh (for figures that need the whole program under X).
+#  - every script bench/<what>.sh but the run_*.sh wrappers of single benchmarks (for figures
+#    that need the whole program under X).
 # Uses the release build in build/ (preset "default"). Needs no display of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,7 +25,7 @@ for target in $targets; do
   "$exe"
 done
 for script in bench/*.sh; do
-  [[ $(basename "$script") == run_all.sh ]] && continue
+  [[ $(basename "$script") == run_* ]] && continue
   echo "=== $(basename "$script" .sh)"
   bash "$script"
 done

@@ -36,7 +36,7 @@ for target in "${targets[@]}"; do
   cp -n fuzz/corpus/"$target"/* "$work"/ 2>/dev/null || true
   log="$BUILD/$target.log"
   echo "=== $target: ${SECONDS_PER_TARGET}s"
-  if "$BUILD/fuzz/$target" -max_total_time="$SECONDS_PER_TARGET" -max_len=8192 -timeout=10 \
+  if "$BUILD/fuzz/$target" -max_total_time="$SECONDS_PER_TARGET" -max_len=4096 -timeout=10 \
        -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" >"$log" 2>&1; then
     grep -E '^Done [0-9]+ runs' "$log" || tail -n 3 "$log"
     grep -E 'stat::(number_of_executed_units|peak_rss_mb|new_units_added)' "$log" || true
