@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
 cmake --preset default >/dev/null
-targets=$(cmake --build build --target help | sed -nE 's/^(bench_[A-Za-z0-9_]+|[A-Za-z0-9_]+_bench):.*/\1/p' | sort -u)
+targets=$(cmake --build build --target help | sed -nE 's/^(bench_[A-Za-z0-9_]+|[A-Za-z0-9_]+_bench):.*/\1/p' | grep -v '_autogen' | sort -u)
 if [[ -z $targets ]]; then
   echo "no bench_* targets found" >&2
   exit 1
