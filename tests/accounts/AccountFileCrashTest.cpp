@@ -32,7 +32,11 @@ using std::chrono::microseconds;
 
 constexpr int kOldCount = 2000;
 constexpr int kNewCount = 3000;  // about 400 kB: a write long enough to be hit in the middle
-constexpr int kKillRuns = 120;
+#ifdef __SANITIZE_ADDRESS__
+constexpr int kKillRuns = 100;  // each process starts several times slower
+#else
+constexpr int kKillRuns = 150;
+#endif
 
 QByteArray ListBytes(int count, const char* tag) {
     const std::string text = FormatAccountFile(SaveWorkerList(count, tag));
