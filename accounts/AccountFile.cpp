@@ -18,11 +18,18 @@ bool IsWritableFolder(const QString& dir) {
     return info.isDir() && info.isWritable();
 }
 
+// An installed copy (bin/quillpost beside share/quillpost) never keeps its accounts in the
+// system's program folder, even when run by a user who could write there.
+bool IsInstalledCopy(const QString& executableDir) {
+    return QFileInfo(QDir(executableDir).filePath("../share/quillpost")).isDir();
+}
+
 }  // namespace
 
 QString AccountFilePath(const QString& executableDir, const QString& perUserDir) {
     const QString beside = QDir(executableDir).filePath(kFileName);
-    if (QFileInfo::exists(beside) || IsWritableFolder(executableDir) || perUserDir.isEmpty()) {
+    const bool folderTakesIt = IsWritableFolder(executableDir) && !IsInstalledCopy(executableDir);
+    if (QFileInfo::exists(beside) || folderTakesIt || perUserDir.isEmpty()) {
         return beside;
     }
     return QDir(perUserDir).filePath(kFileName);

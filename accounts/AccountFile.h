@@ -5,9 +5,9 @@
 
 #include "accounts/CAccountList.h"
 
-// ACCOUNT.CSV beside the executable. When that folder cannot be written and holds no ACCOUNT.CSV
-// (an installed copy), the file lives in the per-user application data folder instead, so that
-// the accounts are not lost at exit.
+// ACCOUNT.CSV beside the executable. When that folder holds no ACCOUNT.CSV and cannot be written,
+// or belongs to an installed copy (bin/ beside share/quillpost/), the file lives in the per-user
+// application data folder instead, so that the accounts are not lost at exit.
 QString AccountFilePath(const QString& executableDir, const QString& perUserDir);
 
 // The path for the running program (its own folder, or the per-user data folder).

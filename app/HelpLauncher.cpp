@@ -18,9 +18,18 @@ CHelpLauncher::UrlOpener CHelpLauncher::DefaultOpener() {
     return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
-QString CHelpLauncher::HelpFileForThisProgram() {
-    const QFileInfo executable(QApplication::applicationFilePath());
-    return executable.absoluteDir().filePath(executable.completeBaseName() + QStringLiteral(".html"));
+QString CHelpLauncher::HelpFileForThisProgram() { return HelpFileFor(QApplication::applicationFilePath()); }
+
+QString CHelpLauncher::HelpFileFor(const QString& executablePath) {
+    const QFileInfo executable(executablePath);
+    const QString name = executable.completeBaseName() + QStringLiteral(".html");
+    const QString beside = executable.absoluteDir().filePath(name);
+    // An installed copy keeps its help page with its other data: <prefix>/share/quillpost/.
+    const QString installed = executable.absoluteDir().filePath(QStringLiteral("../share/quillpost/") + name);
+    if (QFileInfo::exists(beside) || !QFileInfo::exists(installed)) {
+        return beside;
+    }
+    return QFileInfo(installed).absoluteFilePath();
 }
 
 QUrl CHelpLauncher::TopicUrl(const QString& helpFile, int context) {

@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   dovecot-pop3d openssl curl
   xvfb trayer xdotool imagemagick x11-utils
+  dpkg-dev file
   pulseaudio pulseaudio-utils gstreamer1.0-pulseaudio
   fonts-noto-cjk
 )

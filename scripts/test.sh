@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quillpost and runs every test twice: once in a normal build and
-# once built with AddressSanitizer and UndefinedBehaviorSanitizer. Needs no display or sound card.
+# once built with AddressSanitizer and UndefinedBehaviorSanitizer, then fuzzes the account-file
+# reader and the POP3 dialogue for half a minute each. Needs no display or sound card.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -20,3 +21,6 @@ for preset in default sanitize; do
   echo "=== ${preset} tests"
   ctest --preset "$preset" -j "$JOBS" --output-on-failure
 done
+
+echo "=== fuzzing (a short bounded run of each target)"
+bash scripts/fuzz.sh 30

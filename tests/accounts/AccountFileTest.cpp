@@ -123,7 +123,15 @@ TEST(AccountFile, LivesBesideTheProgramUnlessThatFolderCannotTakeIt) {
     exeDir.write("not-a-folder", "");
     EXPECT_EQ(AccountFilePath(exeDir.file("not-a-folder"), userDir.path()), userDir.file("ACCOUNT.CSV"));
 
-    // ...and a saved file then creates the per-user folder.
+    // An installed copy keeps out of the program folder even when it could write there...
+    QDir(exeDir.path()).mkpath("prefix/bin");
+    QDir(exeDir.path()).mkpath("prefix/share/quillpost");
+    EXPECT_EQ(AccountFilePath(exeDir.file("prefix/bin"), userDir.path()), userDir.file("ACCOUNT.CSV"));
+    // ...unless a file is already there from before.
+    exeDir.write("prefix/bin/ACCOUNT.CSV", "");
+    EXPECT_EQ(AccountFilePath(exeDir.file("prefix/bin"), userDir.path()), exeDir.file("prefix/bin/ACCOUNT.CSV"));
+
+    // A saved file creates the per-user folder.
     const QString perUser = AccountFilePath(exeDir.file("not-a-folder"), userDir.file("sub/app"));
     ASSERT_TRUE(SaveAccounts(perUser, ManyAccounts(1)));
     CAccountList back;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -53,6 +54,18 @@ TEST_F(HelpTest, TopicsAreAnchorsOfThePageBesideTheProgram) {
     EXPECT_EQ(url.toString(), "file:///opt/qp/quillpost.html#ctx-0x20066");
     EXPECT_TRUE(CHelpLauncher::HelpFileForThisProgram().endsWith(
         QFileInfo(QApplication::applicationFilePath()).completeBaseName() + ".html"));
+}
+
+TEST_F(HelpTest, AnInstalledCopyFindsItsPageInItsDataFolder) {
+    TempDir dir;
+    QDir(dir.path()).mkpath("usr/bin");
+    QDir(dir.path()).mkpath("usr/share/quillpost");
+    const QString program = dir.file("usr/bin/quillpost");
+    EXPECT_EQ(CHelpLauncher::HelpFileFor(program), dir.file("usr/bin/quillpost.html"));  // nothing installed yet
+    dir.write("usr/share/quillpost/quillpost.html", "<html></html>");
+    EXPECT_EQ(CHelpLauncher::HelpFileFor(program), dir.file("usr/share/quillpost/quillpost.html"));
+    dir.write("usr/bin/quillpost.html", "<html></html>");
+    EXPECT_EQ(CHelpLauncher::HelpFileFor(program), dir.file("usr/bin/quillpost.html"));  // beside comes first
 }
 
 TEST_F(HelpTest, F1InADialogOpensItsTopicButNotWithModifiers) {

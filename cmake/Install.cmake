@@ -1,0 +1,34 @@
+# `cmake --install` and the Debian package (`cpack -G DEB` in the build folder).
+include(GNUInstallDirs)
+
+install(TARGETS quillpost RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Installed, the help page lives with the program's other read-only data, not in share/doc: a
+# package must keep working when its documentation folder has been left out or removed.
+install(FILES ${PROJECT_SOURCE_DIR}/res/quillpost.html DESTINATION ${CMAKE_INSTALL_DATADIR}/quillpost)
+install(FILES ${PROJECT_SOURCE_DIR}/res/quillpost.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+set(QUILLPOST_APP_ICON ${PROJECT_SOURCE_DIR}/res/icons/128.svg)
+if(EXISTS ${QUILLPOST_APP_ICON})
+  install(FILES ${QUILLPOST_APP_ICON}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME quillpost.svg)
+else()
+  message(STATUS "res/icons/128.svg is missing: the package gets no application icon")
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quillpost)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Quillpost developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tray utility that watches several POP3 mailboxes")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Quillpost asks each configured POP3 server, at that account's own interval, how many\nmessages are waiting, and shows the answer in the system tray, with an optional sound\nor program launch. It never downloads, reads or deletes mail.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillpost developers")
+set(CPACK_DEBIAN_PACKAGE_SECTION mail)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Found by no linker: the SVG plugins that draw the icons, and a font for the Japanese texts.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+include(CPack)
