@@ -23,11 +23,3 @@ TrayIcon AccountTrayIcon(const QString& iconFile) {
     }
     return TrayIcon::Builtin(IconId::kNoMail);
 }
-
-QIcon TrayPicture(const TrayIcon& icon) {
-    if (icon.resourceId != 0) {
-        return BuiltinIcon(icon.resourceId);
-    }
-    const QIcon fromFile = IconFromFile(icon.file);
-    return fromFile.isNull() ? BuiltinIcon(IconId::kNoMail) : fromFile;
-}

@@ -14,6 +14,3 @@ QIcon IconFromFile(const QString& path);
 
 // The picture an account shows: its icon file's, else the "no mail" picture.
 TrayIcon AccountTrayIcon(const QString& iconFile);
-
-// The QIcon for a tray picture; a file that yields nothing falls back to the "no mail" picture.
-QIcon TrayPicture(const TrayIcon& icon);

@@ -45,12 +45,6 @@ QTableWidgetItem* Cell(const QString& text) {
     return item;
 }
 
-// The account's own picture, else the "no mail" one.
-QIcon ListIcon(const CAccount& account) {
-    const QIcon own = IconFromFile(LocalText(account.m_strIconFile));
-    return own.isNull() ? BuiltinIcon(IconId::kNoMail) : own;
-}
-
 }  // namespace
 
 CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
@@ -168,15 +162,15 @@ void CMainDlg::SetupColumns() {
 }
 
 void CMainDlg::RefreshList() {
-    // Checks refresh the list often; a selection lost between a click and "編集" would make the
-    // button do nothing.
+    m_icons.ForgetFiles();  // an edit may have pointed an account at a changed icon file
+    // A selection lost between a click and "編集" would make the button do nothing.
     const int selected = SelectedRow();
     m_list->clearContents();
     m_list->setRowCount(m_accounts.GetCount());
     int row = 0;
     for (const CAccount& account : m_accounts) {
         auto* user = Cell(LocalText(account.m_strUser));
-        user->setIcon(ListIcon(account));
+        user->setIcon(m_icons.AccountIcon(LocalText(account.m_strIconFile)));
         user->setFlags(user->flags() | Qt::ItemIsUserCheckable);
         user->setCheckState(account.m_bEnabled != 0 ? Qt::Checked : Qt::Unchecked);
         m_list->setItem(row, kUser, user);
@@ -212,9 +206,21 @@ int CMainDlg::SelectedRow() const {
 }
 
 void CMainDlg::OnAccountsChecked() {
-    // The user may have changed a check box while the probe ran; take it before the rows go.
+    // The user may have changed a check box while the probe ran; it stays as the user left it.
     SyncChecks();
-    RefreshList();
+    if (m_list->rowCount() != m_accounts.GetCount()) {
+        RefreshList();
+        return;
+    }
+    // Only counts change with a check. Rebuilding every row after every result would stall the
+    // window for a long list and make the user's selection and scroll position jump.
+    for (int row = 0; row < m_accounts.GetCount(); ++row) {
+        const QString count = QString::number(m_accounts.GetAt(row)->m_nLastCount);
+        QTableWidgetItem* cell = m_list->item(row, kCount);
+        if (cell != nullptr && cell->text() != count) {
+            cell->setText(count);
+        }
+    }
 }
 
 void CMainDlg::OnStatLine(const QByteArray& line) {

@@ -7,6 +7,7 @@
 #include "accounts/CAccountList.h"
 #include "check/Alerts.h"
 #include "check/CheckScheduler.h"
+#include "check/IconCache.h"
 #include "ui/FileChooser.h"
 
 class ITrayNotifier;
@@ -89,6 +90,7 @@ private:
     CCheckScheduler m_scheduler;
     bool m_columnsSet = false;
     QTableWidget* m_list = nullptr;
+    CIconCache m_icons;  // the list's pictures
     QLineEdit* m_status = nullptr;
     QCheckBox* m_startDisp = nullptr;
 };

@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-#include "check/AccountIcon.h"
 #include "res/Strings.h"
 #include "ui/TooltipText.h"
 
@@ -46,7 +45,7 @@ bool CTrayService::NotifyTray(TrayRequest request, int id, const TrayIcon& icon,
 }
 
 void CTrayService::Apply(QSystemTrayIcon* trayIcon, const TrayIcon& icon, const QString& tooltip) {
-    trayIcon->setIcon(TrayPicture(icon));
+    trayIcon->setIcon(m_pictures.Picture(icon));
     trayIcon->setToolTip(CutTooltip(tooltip.isEmpty() ? Str::Text(Str::kAppName) : tooltip));
 }
 

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 
+#include "check/IconCache.h"
 #include "check/TrayNotifier.h"
 
 class QWidget;
@@ -34,4 +35,5 @@ private:
 
     QPointer<QWidget> m_window;
     QMap<int, QSystemTrayIcon*> m_icons;
+    CIconCache m_pictures;
 };

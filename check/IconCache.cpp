@@ -1,0 +1,27 @@
+#include "check/IconCache.h"
+
+#include "check/AccountIcon.h"
+
+QIcon CIconCache::Builtin(int resourceId) {
+    auto found = m_builtins.constFind(resourceId);
+    if (found == m_builtins.constEnd()) {
+        found = m_builtins.insert(resourceId, BuiltinIcon(resourceId));
+    }
+    return *found;
+}
+
+QIcon CIconCache::AccountIcon(const QString& iconFile) {
+    auto found = m_files.constFind(iconFile);
+    if (found == m_files.constEnd()) {
+        found = m_files.insert(iconFile, IconFromFile(iconFile));
+    }
+    return found->isNull() ? Builtin(IconId::kNoMail) : *found;
+}
+
+QIcon CIconCache::Picture(const TrayIcon& icon) {
+    if (icon.resourceId != 0) {
+        return Builtin(icon.resourceId);
+    }
+    const QIcon fromFile = IconFromFile(icon.file);
+    return fromFile.isNull() ? Builtin(IconId::kNoMail) : fromFile;
+}
