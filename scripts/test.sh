@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quillpost and runs every test twice: once in a normal build and
-# once built with AddressSanitizer and UndefinedBehaviorSanitizer, then fuzzes the account-file
+# once built with AddressSanitizer and UndefinedBehaviorSanitizer; first it fuzzes the account-file
 # reader and the POP3 dialogue for half a minute each. Needs no display or sound card.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +13,9 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 
+echo "=== fuzzing (a short bounded run of each target)"
+bash scripts/fuzz.sh 30
+
 for preset in default sanitize; do
   echo "=== ${preset} build"
   cmake --preset "$preset" >/dev/null
@@ -21,6 +24,3 @@ for preset in default sanitize; do
   echo "=== ${preset} tests"
   ctest --preset "$preset" -j "$JOBS" --output-on-failure
 done
-
-echo "=== fuzzing (a short bounded run of each target)"
-bash scripts/fuzz.sh 30
