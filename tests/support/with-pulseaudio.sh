@@ -4,20 +4,8 @@
 # Usage: with-pulseaudio.sh COMMAND [ARGS...]
 set -u
 
-for tool in pulseaudio pactl pacat; do
-  command -v "$tool" >/dev/null || { echo "with-pulseaudio.sh: $tool is missing (scripts/deps.sh installs it)" >&2; exit 1; }
-done
-
-workdir=$(mktemp -d)
-chmod 700 "$workdir"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$workdir"
-}
-trap cleanup EXIT
-trap 'exit 143' INT TERM
+source "$(dirname "$0")/private-services.sh"
+require_tools with-pulseaudio.sh pulseaudio pactl pacat
 
 # Everything the server and its clients keep goes into the private folder.
 export XDG_RUNTIME_DIR=$workdir HOME=$workdir

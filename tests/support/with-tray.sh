@@ -3,22 +3,12 @@
 # down again, whatever happens to the command. Usage: with-tray.sh COMMAND [ARGS...]
 set -u
 
-for tool in Xvfb trayer xdotool; do
-  command -v "$tool" >/dev/null || { echo "with-tray.sh: $tool is missing (scripts/deps.sh installs it)" >&2; exit 1; }
-done
+source "$(dirname "$0")/private-services.sh"
+require_tools with-tray.sh Xvfb trayer xdotool
 
 # Qt would prefer a desktop's D-Bus tray to the X11 one that trayer hosts.
 unset DBUS_SESSION_BUS_ADDRESS
 
-workdir=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$workdir"
-}
-trap cleanup EXIT
-trap 'exit 143' INT TERM
 
 # Xvfb picks a free display itself and writes its number to the file.
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$workdir/display" 2>"$workdir/xvfb.log" &
