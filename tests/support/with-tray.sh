@@ -9,7 +9,6 @@ require_tools with-tray.sh Xvfb trayer xdotool
 # Qt would prefer a desktop's D-Bus tray to the X11 one that trayer hosts.
 unset DBUS_SESSION_BUS_ADDRESS
 
-
 # Xvfb picks a free display itself and writes its number to the file.
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$workdir/display" 2>"$workdir/xvfb.log" &
 pids+=($!)

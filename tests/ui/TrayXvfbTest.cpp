@@ -114,18 +114,21 @@ TEST_F(TrayOnXvfb, TheMainIconIsShownWithItsTooltipAndALeftClickBringsTheWindowB
     const QRect place = AddAndWaitForPlace(TrayId::kMain, {});
     ASSERT_FALSE(place.isEmpty());
 
-    // The tray host really draws the picture there: more than one colour in that square.
-    QTest::qWait(200);
-    const QImage shot = QGuiApplication::primaryScreen()
-                            ->grabWindow(0, place.x(), place.y(), place.width(), place.height())
-                            .toImage();
-    QSet<QRgb> colours;
-    for (int y = 0; y < shot.height(); ++y) {
-        for (int x = 0; x < shot.width(); ++x) {
-            colours.insert(shot.pixel(x, y));
+    // The tray host really draws the picture there: more than a few colours in that square. It
+    // paints when it gets round to it, so look until it has.
+    const auto coloursThere = [&place] {
+        const QImage shot = QGuiApplication::primaryScreen()
+                                ->grabWindow(0, place.x(), place.y(), place.width(), place.height())
+                                .toImage();
+        QSet<QRgb> colours;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                colours.insert(shot.pixel(x, y));
+            }
         }
-    }
-    EXPECT_GT(colours.size(), 3);
+        return colours.size();
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return coloursThere() > 3; }, 5000)) << coloursThere();
 
     // Resting the pointer on the icon shows the program name.
     ASSERT_TRUE(MoveTo(place.center()));
