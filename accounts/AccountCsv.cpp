@@ -1,7 +1,5 @@
 #include "accounts/AccountCsv.h"
 
-#include <limits>
-
 namespace {
 
 constexpr char kEndOfFile = 0x1A;  // Ctrl-Z
@@ -11,8 +9,12 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-std::int32_t IntervalFromFile(std::int32_t value) { return value <= 0 ? 1 : value; }
-std::int32_t ModeFromFile(std::int32_t value) { return (value == 0 || value == 1) ? value : 0; }
+std::int32_t IntervalFromFile(std::int32_t value) {
+    return value <= 0 ? 1 : value;
+}
+std::int32_t ModeFromFile(std::int32_t value) {
+    return (value == 0 || value == 1) ? value : 0;
+}
 
 }  // namespace
 
@@ -40,28 +42,6 @@ std::string NextField(std::string& line) {
     return field;
 }
 
-std::int32_t ReadDecimal(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsSpace(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    std::int64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        magnitude = std::min(magnitude * 10 + (text[i] - '0'), kLimit);
-    }
-    const std::int64_t value = negative ? -magnitude : magnitude;
-    if (value > std::numeric_limits<std::int32_t>::max()) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    return static_cast<std::int32_t>(value);
-}
-
 CAccount ParseAccountLine(std::string line) {
     CAccount account;
     account.m_strUser = NextField(line);
@@ -81,12 +61,18 @@ CAccount ParseAccountLine(std::string line) {
 
 std::string FormatAccountLine(const CAccount& a) {
     const std::string fields[kFieldCount] = {
-        a.m_strUser,       a.m_strPassword,
-        a.m_strServer,     std::to_string(a.m_nInterval),
-        std::to_string(a.m_bSound),  std::to_string(a.m_nSoundMode),
-        a.m_strSoundFile,  std::to_string(a.m_bLaunch),
-        std::to_string(a.m_nLaunchMode), a.m_strLaunchFile,
-        a.m_strIconFile,   std::to_string(a.m_bEnabled),
+        a.m_strUser,
+        a.m_strPassword,
+        a.m_strServer,
+        std::to_string(a.m_nInterval),
+        std::to_string(a.m_bSound),
+        std::to_string(a.m_nSoundMode),
+        a.m_strSoundFile,
+        std::to_string(a.m_bLaunch),
+        std::to_string(a.m_nLaunchMode),
+        a.m_strLaunchFile,
+        a.m_strIconFile,
+        std::to_string(a.m_bEnabled),
     };
     std::string line;
     for (int i = 0; i < kFieldCount; ++i) {

@@ -8,15 +8,12 @@
 
 #include "accounts/CAccount.h"
 #include "accounts/CAccountList.h"
+#include "accounts/Decimal.h"
 
 // Takes the next field off the front of `line`: leading white space is skipped, the field runs to
 // the next comma, trailing white space is dropped. `line` keeps what follows that comma, or
 // becomes empty when there was none.
 std::string NextField(std::string& line);
-
-// Decimal text to a 32-bit value the way the C library reads it: leading white space, optional
-// sign, digits up to the first non-digit, no digits giving 0. Out-of-range values clamp.
-std::int32_t ReadDecimal(const std::string& text);
 
 // One line (without its line end) to an account, with the corrections applied to the numbers.
 CAccount ParseAccountLine(std::string line);

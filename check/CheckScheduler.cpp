@@ -4,6 +4,7 @@
 #include <QTimerEvent>
 #include <algorithm>
 
+#include "accounts/LocalText.h"
 #include "check/AccountIcon.h"
 #include "check/Alerts.h"
 #include "check/Prober.h"
@@ -12,10 +13,6 @@
 
 namespace {
 
-QString Local(const std::string& bytes) {
-    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 // Whether an alert with this on/off flag and mode goes off for a count that follows `lastCount`.
 bool AlertDue(int enabled, int mode, int lastCount, int count) {
     return enabled == 1 && (mode == 0 || (mode == 1 && lastCount < count));
@@ -23,8 +20,8 @@ bool AlertDue(int enabled, int mode, int lastCount, int count) {
 
 }  // namespace
 
-CCheckScheduler::CCheckScheduler(CAccountList& accounts, ITrayNotifier& tray, CAlerts& alerts, IProber& prober,
-                                 QObject* parent)
+CCheckScheduler::CCheckScheduler(CAccountList& accounts, ITrayNotifier& tray, CAlerts& alerts,
+                                 IProber& prober, QObject* parent)
     : QObject(parent), m_accounts(accounts), m_tray(tray), m_alerts(alerts), m_prober(prober) {}
 
 CCheckScheduler::~CCheckScheduler() = default;
@@ -44,7 +41,9 @@ void CCheckScheduler::StartTimers() {
     }
 }
 
-void CCheckScheduler::SetTimerForAdded(CAccount& account) { account.m_nTimerId = StartTimerFor(account); }
+void CCheckScheduler::SetTimerForAdded(CAccount& account) {
+    account.m_nTimerId = StartTimerFor(account);
+}
 
 void CCheckScheduler::RenewTimer(CAccount& account) {
     KillTimerOf(account);
@@ -75,12 +74,14 @@ void CCheckScheduler::OnAccountRemoved(int position, int lastCount) {
             continue;
         }
         m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + p + 1, {}, {});
-        m_tray.NotifyTray(TrayRequest::Add, TrayId::kFirstAccount + p, AccountTrayIcon(Local(account.m_strIconFile)),
-                          Local(account.m_strUser));
+        m_tray.NotifyTray(TrayRequest::Add, TrayId::kFirstAccount + p,
+                          AccountTrayIcon(LocalText(account.m_strIconFile)), LocalText(account.m_strUser));
     }
 }
 
-void CCheckScheduler::timerEvent(QTimerEvent* event) { OnTimer(event->timerId()); }
+void CCheckScheduler::timerEvent(QTimerEvent* event) {
+    OnTimer(event->timerId());
+}
 
 void CCheckScheduler::OnTimer(int timerId) {
     emit checkBoxesNeeded();
@@ -98,7 +99,9 @@ void CCheckScheduler::OnTimer(int timerId) {
     StartNextProbe();
 }
 
-bool CCheckScheduler::IsIdle() const { return m_running == 0 && m_queue.empty(); }
+bool CCheckScheduler::IsIdle() const {
+    return m_running == 0 && m_queue.empty();
+}
 
 void CCheckScheduler::StartNextProbe() {
     while (m_running == 0 && !m_queue.empty()) {
@@ -155,15 +158,15 @@ void CCheckScheduler::ApplyResult(int position, int result) {
         account.m_nLastCount = 0;
         return;
     }
-    m_tray.NotifyTray(TrayRequest::Add, accountTrayId, AccountTrayIcon(Local(account.m_strIconFile)),
-                      Local(account.m_strUser));
+    m_tray.NotifyTray(TrayRequest::Add, accountTrayId, AccountTrayIcon(LocalText(account.m_strIconFile)),
+                      LocalText(account.m_strUser));
     m_tray.NotifyTray(TrayRequest::Modify, TrayId::kMain, TrayIcon::Builtin(IconId::kMail),
                       QString::asprintf(Str::kMailCount, result));
     if (AlertDue(account.m_bSound, account.m_nSoundMode, account.m_nLastCount, result)) {
-        m_alerts.PlayAlertSound(Local(account.m_strSoundFile));
+        m_alerts.PlayAlertSound(LocalText(account.m_strSoundFile));
     }
     if (AlertDue(account.m_bLaunch, account.m_nLaunchMode, account.m_nLastCount, result)) {
-        m_alerts.LaunchFile(nullptr, Local(account.m_strLaunchFile));
+        m_alerts.LaunchFile(nullptr, LocalText(account.m_strLaunchFile));
     }
     account.m_nLastCount = result;
 }

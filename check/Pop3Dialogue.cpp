@@ -1,7 +1,6 @@
 #include "check/Pop3Dialogue.h"
 
-#include <climits>
-
+#include "accounts/Decimal.h"
 #include "check/ProbeOutcome.h"
 
 namespace {
@@ -21,28 +20,14 @@ std::size_t SkipSpace(std::string_view text, std::size_t pos) {
     return pos;
 }
 
-// A decimal integer as %d reads it: optional sign, at least one digit. Values beyond int are
-// clamped rather than wrapped, so a huge count never turns into a small or negative one.
+// A decimal integer as %d reads it: optional sign, at least one digit.
 std::optional<int> ReadInteger(std::string_view text, std::size_t pos) {
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    if (pos >= text.size() || !IsDigit(text[pos])) {
+    const std::size_t firstDigit =
+        pos < text.size() && (text[pos] == '+' || text[pos] == '-') ? pos + 1 : pos;
+    if (firstDigit >= text.size() || !IsDigit(text[firstDigit])) {
         return std::nullopt;
     }
-    long long value = 0;
-    for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
-        value = value * 10 + (text[pos] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) {
-            value = static_cast<long long>(INT_MAX) + 1;
-        }
-    }
-    if (negative) {
-        return static_cast<int>(-value);
-    }
-    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+    return ReadDecimal(text.substr(pos));
 }
 
 bool HoldsLineBreakOrNul(std::string_view text) {

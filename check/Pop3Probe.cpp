@@ -5,6 +5,8 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 
+#include "accounts/LocalText.h"
+
 namespace {
 
 // The stream buffer size the probe has always used.
@@ -12,10 +14,6 @@ constexpr qint64 kReadChunk = 4096;
 // The kernel holds at most about twice this for the probe, and every notification drains it, so a
 // server that floods holds the probe to a fixed amount of memory. Much smaller makes a flood crawl.
 constexpr int kReceiveBufferBytes = 256 * 1024;
-
-QString HostText(const std::string& host) {
-    return QString::fromLocal8Bit(host.data(), static_cast<qsizetype>(host.size()));
-}
 
 }  // namespace
 
@@ -58,13 +56,13 @@ void CPop3Probe::Begin(const std::string& server) {
     m_address = *address;
     m_connectTimer.start();
     // An address literal needs no look-up (QHostInfo would even look up its name in reverse).
-    const QHostAddress literal(HostText(m_address.host));
+    const QHostAddress literal(LocalText(m_address.host));
     if (!literal.isNull()) {
         m_candidates = {literal};
         TryNextAddress();
         return;
     }
-    m_lookupId = QHostInfo::lookupHost(HostText(m_address.host), this, &CPop3Probe::OnLookedUp);
+    m_lookupId = QHostInfo::lookupHost(LocalText(m_address.host), this, &CPop3Probe::OnLookedUp);
 }
 
 void CPop3Probe::OnLookedUp(const QHostInfo& info) {
@@ -106,7 +104,7 @@ void CPop3Probe::TryNextAddress() {
     m_socket = socket;
     // A failure may be reported from inside the connect call, so nothing may follow it.
     if (tlsSocket != nullptr) {
-        tlsSocket->connectToHostEncrypted(address.toString(), m_address.port, HostText(m_address.host));
+        tlsSocket->connectToHostEncrypted(address.toString(), m_address.port, LocalText(m_address.host));
     } else {
         socket->connectToHost(address, m_address.port);
     }

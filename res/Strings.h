@@ -8,7 +8,6 @@ namespace Str {
 
 // String table.
 inline constexpr char kAboutMenuItem[] = "ﾊﾞｰｼﾞｮﾝ情報(Quillpost) (&A)...";  // 101
-inline constexpr int kAboutMenuItemId = 101;
 inline constexpr char kSocketInitFailed[] = "Windows ｿｹｯﾄの初期化に失敗しました。";  // 103
 inline constexpr int kSocketInitFailedId = 103;
 inline constexpr char kHelpFailed[] = "ﾍﾙﾌﾟの起動に失敗しました。";

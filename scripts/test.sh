@@ -19,8 +19,12 @@ bash scripts/fuzz.sh 30
 for preset in default sanitize; do
   echo "=== ${preset} build"
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$JOBS" 2>&1 | grep -v '^\[' || true
-  cmake --build --preset "$preset" -j "$JOBS" >/dev/null   # fails the script on a build error
+  log=$(mktemp)
+  if ! cmake --build --preset "$preset" -j "$JOBS" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    exit 1
+  fi
+  grep -i 'warning' "$log" || true
   echo "=== ${preset} tests"
   ctest --preset "$preset" -j "$JOBS" --output-on-failure
 done

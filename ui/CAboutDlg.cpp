@@ -12,11 +12,9 @@ namespace {
 
 constexpr int kIconPixels = 32;
 
+// The two lines of text share their column and width.
 QLabel* AddText(QWidget* parent, const DialogUnits& du, const char* text, int y) {
-    auto* label = new QLabel(Str::Text(text), parent);
-    label->setTextFormat(Qt::PlainText);
-    du.Place(label, 40, y, 119, 8);
-    return label;
+    return AddTemplateLabel(parent, du, text, 40, y, 119);
 }
 
 }  // namespace
@@ -36,9 +34,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     AddText(this, du, Str::kAboutVersion, 10)->setObjectName(QStringLiteral("IDC_VERSION"));
     AddText(this, du, Str::kAboutSecondLine, 25)->setObjectName(QStringLiteral("IDC_SECOND_LINE"));
 
-    auto* ok = new QPushButton(Str::Text(Str::kOk), this);
-    ok->setObjectName(QStringLiteral("IDOK"));
+    auto* ok = AddTemplateButton(this, du, Str::kOk, "IDOK", 178, 7, 32);
     ok->setDefault(true);
-    du.Place(ok, 178, 7, 32, 14);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }

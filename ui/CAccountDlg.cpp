@@ -9,6 +9,7 @@
 #include <QRadioButton>
 
 #include "accounts/CAccount.h"
+#include "accounts/LocalText.h"
 #include "check/AccountIcon.h"
 #include "check/Alerts.h"
 #include "check/CheckScheduler.h"
@@ -16,7 +17,6 @@
 #include "ui/DialogInteger.h"
 #include "ui/DialogUnits.h"
 #include "ui/HelpContext.h"
-#include "ui/LocalText.h"
 #include "ui/MessageBox.h"
 
 namespace {
@@ -33,19 +33,6 @@ QLineEdit* AddEdit(QWidget* parent, const DialogUnits& du, const char* id, int x
     auto* edit = Named(new QLineEdit(parent), id);
     du.Place(edit, x, y, cx, 14);
     return edit;
-}
-
-void AddLabel(QWidget* parent, const DialogUnits& du, const char* text, int x, int y, int cx) {
-    auto* label = new QLabel(Str::Text(text), parent);
-    label->setTextFormat(Qt::PlainText);
-    du.Place(label, x, y, cx, 8);
-}
-
-QPushButton* AddButton(QWidget* parent, const DialogUnits& du, const char* caption, const char* id, int x,
-                       int y, int cx) {
-    auto* button = Named(new QPushButton(Str::Text(caption), parent), id);
-    du.Place(button, x, y, cx, 14);
-    return button;
 }
 
 // Text: the whole text; towards the control only when it differs, so the caret stays put.
@@ -104,14 +91,14 @@ CAccountDlg::CAccountDlg(CAlerts& alerts, QWidget* parent) : QDialog(parent), m_
 CAccountDlg::~CAccountDlg() = default;
 
 void CAccountDlg::BuildControls(const DialogUnits& du) {
-    AddLabel(this, du, Str::kUserLabel, 5, 5, 41);
+    AddTemplateLabel(this, du, Str::kUserLabel, 5, 5, 41);
     m_user = AddEdit(this, du, "IDC_USER", 50, 0, 165);
-    AddLabel(this, du, Str::kPasswordLabel, 5, 21, 41);
+    AddTemplateLabel(this, du, Str::kPasswordLabel, 5, 21, 41);
     m_password = AddEdit(this, du, "IDC_PASSWORD", 50, 15, 165);
     m_password->setEchoMode(QLineEdit::Password);
-    AddLabel(this, du, Str::kServerLabel, 5, 35, 33);
+    AddTemplateLabel(this, du, Str::kServerLabel, 5, 35, 33);
     m_server = AddEdit(this, du, "IDC_SERVER", 50, 30, 165);
-    AddLabel(this, du, Str::kIntervalLabel, 5, 50, 73);
+    AddTemplateLabel(this, du, Str::kIntervalLabel, 5, 50, 73);
     m_interval = AddEdit(this, du, "IDC_INTERVAL", 80, 45, 20);
 
     const char* soundIds[] = {"IDC_SOUND",      "IDC_SOUND_ON_MAIL", "IDC_SOUND_ON_INCREASE",
@@ -127,14 +114,14 @@ void CAccountDlg::BuildControls(const DialogUnits& du) {
     BuildAlertGroup(du, 165, Str::kLaunch, 32, launchIds, m_launch, m_launchModes, m_launchFile, launchBrowse,
                     launchPreview);
 
-    auto* ok = AddButton(this, du, Str::kOk, "IDOK", 90, 230, 59);
+    auto* ok = AddTemplateButton(this, du, Str::kOk, "IDOK", 90, 230, 59);
     ok->setDefault(true);
-    auto* cancel = AddButton(this, du, Str::kCancel, "IDCANCEL", 155, 230, 59);
+    auto* cancel = AddTemplateButton(this, du, Str::kCancel, "IDCANCEL", 155, 230, 59);
 
     m_iconPreview = Named(new QLabel(this), "IDC_ICON_PREVIEW");
     m_iconPreview->setGeometry(QRect(du.ToPixels(5, 65, 20, 20).topLeft(), QSize(kIconPixels, kIconPixels)));
     m_iconFile = AddEdit(this, du, "IDC_ICON_FILE", 30, 70, 150);
-    auto* iconBrowse = AddButton(this, du, Str::kBrowse, "IDC_ICON_BROWSE", 180, 70, 35);
+    auto* iconBrowse = AddTemplateButton(this, du, Str::kBrowse, "IDC_ICON_BROWSE", 180, 70, 35);
 
     connect(soundBrowse, &QPushButton::clicked, this, &CAccountDlg::OnSoundBrowse);
     connect(soundPreview, &QPushButton::clicked, this, &CAccountDlg::OnSoundPreview);
@@ -164,8 +151,8 @@ void CAccountDlg::BuildAlertGroup(const DialogUnits& du, int top, const char* ca
     modes->addButton(onMail);
     modes->addButton(onIncrease);
     file = AddEdit(this, du, ids[3], 10, top + 40, 130);
-    browse = AddButton(this, du, Str::kBrowse, ids[4], 140, top + 40, 35);
-    preview = AddButton(this, du, Str::kPreview, ids[5], 175, top + 40, 35);
+    browse = AddTemplateButton(this, du, Str::kBrowse, ids[4], 140, top + 40, 35);
+    preview = AddTemplateButton(this, du, Str::kPreview, ids[5], 175, top + 40, 35);
     FitCaption(preview);
 }
 

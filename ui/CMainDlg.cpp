@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "accounts/AccountFile.h"
+#include "accounts/LocalText.h"
 #include "check/AccountIcon.h"
 #include "check/TrayNotifier.h"
 #include "res/Strings.h"
@@ -19,7 +20,6 @@
 #include "ui/CAccountDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/HelpContext.h"
-#include "ui/LocalText.h"
 #include "ui/MessageBox.h"
 #include "ui/StartDispSetting.h"
 
@@ -31,13 +31,7 @@ constexpr const char* kColumnTitles[kColumns] = {Str::kColumnUser, Str::kColumnS
 constexpr int kColumnPadding = 20;
 constexpr int kSmallIcon = 16;
 
-QPushButton* AddButton(QWidget* parent, const DialogUnits& du, const char* caption, const char* id, int x,
-                       int y) {
-    auto* button = new QPushButton(Str::Text(caption), parent);
-    button->setObjectName(QString::fromLatin1(id));
-    du.Place(button, x, y, 50, 14);
-    return button;
-}
+constexpr int kButtonWidth = 50;
 
 QTableWidgetItem* Cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
@@ -72,9 +66,9 @@ CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
 CMainDlg::~CMainDlg() = default;
 
 void CMainDlg::BuildControls(const DialogUnits& du) {
-    auto* ok = AddButton(this, du, Str::kCheckButton, "IDOK", 160, 225);
+    auto* ok = AddTemplateButton(this, du, Str::kCheckButton, "IDOK", 160, 225, kButtonWidth);
     ok->setDefault(true);
-    auto* cancel = AddButton(this, du, Str::kExitButton, "IDCANCEL", 80, 225);
+    auto* cancel = AddTemplateButton(this, du, Str::kExitButton, "IDCANCEL", 80, 225, kButtonWidth);
 
     m_status = new QLineEdit(this);
     m_status->setObjectName(QStringLiteral("IDC_STATUS"));
@@ -96,9 +90,9 @@ void CMainDlg::BuildControls(const DialogUnits& du) {
     m_list->horizontalHeader()->setStretchLastSection(false);
     m_list->horizontalHeader()->setHighlightSections(false);
 
-    auto* add = AddButton(this, du, Str::kAddButton, "IDC_ADD", 170, 5);
-    auto* edit = AddButton(this, du, Str::kEditButton, "IDC_EDIT", 170, 25);
-    auto* remove = AddButton(this, du, Str::kDeleteButton, "IDC_DELETE", 170, 45);
+    auto* add = AddTemplateButton(this, du, Str::kAddButton, "IDC_ADD", 170, 5, kButtonWidth);
+    auto* edit = AddTemplateButton(this, du, Str::kEditButton, "IDC_EDIT", 170, 25, kButtonWidth);
+    auto* remove = AddTemplateButton(this, du, Str::kDeleteButton, "IDC_DELETE", 170, 45, kButtonWidth);
 
     m_startDisp = new QCheckBox(Str::Text(Str::kStartDisp), this);
     m_startDisp->setObjectName(QStringLiteral("IDC_START_DISP"));

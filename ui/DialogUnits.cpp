@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
 #include <QStringList>
 #include <QStyle>
 #include <QWidget>
@@ -81,4 +83,20 @@ void FitCaption(QAbstractButton* button) {
     QFont font = button->font();
     font.setStretch(std::max(kNarrowest, available * 100 / needed));
     button->setFont(font);
+}
+
+QPushButton* AddTemplateButton(QWidget* parent, const DialogUnits& du, const char* caption, const char* id,
+                               int x, int y, int cx, int cy) {
+    auto* button = new QPushButton(Str::Text(caption), parent);
+    button->setObjectName(QString::fromLatin1(id));
+    du.Place(button, x, y, cx, cy);
+    return button;
+}
+
+QLabel* AddTemplateLabel(QWidget* parent, const DialogUnits& du, const char* text, int x, int y, int cx,
+                         int cy) {
+    auto* label = new QLabel(Str::Text(text), parent);
+    label->setTextFormat(Qt::PlainText);
+    du.Place(label, x, y, cx, cy);
+    return label;
 }

@@ -7,6 +7,8 @@
 #include <QSize>
 
 class QAbstractButton;
+class QLabel;
+class QPushButton;
 class QWidget;
 
 class DialogUnits {
@@ -36,3 +38,10 @@ private:
 // Narrows the caption's letters just enough to fit a button that the template made too small for
 // it (the template's font was narrower than any stand-in), rather than cutting it off.
 void FitCaption(QAbstractButton* button);
+
+// Template controls: a push button named by its id (its Qt objectName), and a plain-text label,
+// each placed at its rectangle in dialog units.
+QPushButton* AddTemplateButton(QWidget* parent, const DialogUnits& du, const char* caption, const char* id,
+                               int x, int y, int cx, int cy = 14);
+QLabel* AddTemplateLabel(QWidget* parent, const DialogUnits& du, const char* text, int x, int y, int cx,
+                         int cy = 8);

@@ -1,6 +1,6 @@
 #pragma once
-// Account strings are bytes in the local 8-bit encoding; widgets take text. These two are the only
-// crossing between them.
+// Account strings are bytes in the local 8-bit encoding; widgets, the tray and name look-ups take
+// text. These two are the crossing between them.
 
 #include <QByteArray>
 #include <QString>

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// Decimal text to a 32-bit value the way the C library reads it: leading white space, optional
+// sign, digits up to the first non-digit, no digits giving 0. Out-of-range values clamp rather
+// than wrap, so a huge number never turns into a small or negative one.
+std::int32_t ReadDecimal(std::string_view text);
