@@ -440,6 +440,14 @@ TEST_F(MainDlgTest, StartDispIsReadAtStartAndWrittenOnEveryClick) {
     EXPECT_FALSE(Button("IDC_START_DISP")->isChecked());
     QTest::qWait(20);
     EXPECT_TRUE(dlg->isVisible());
+
+    QSettings().setValue("StartDisp", 0);  // hidden at start, but with no tray to come back from
+    tray.available = false;
+    dlg = nullptr;
+    Open();
+    QTest::qWait(20);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_FALSE(dlg->isMinimized());
 }
 
 TEST_F(MainDlgTest, ARightClickOffersTheAboutBox) {
