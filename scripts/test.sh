@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quillpost and runs every test twice: once in a normal build and
 # once built with AddressSanitizer and UndefinedBehaviorSanitizer; first it fuzzes the account-file
-# reader and the POP3 dialogue for half a minute each. Needs no display or sound card.
+# reader and the POP3 dialogue for a minute each. Needs no display or sound card.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -14,7 +14,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 
 echo "=== fuzzing (a short bounded run of each target)"
-bash scripts/fuzz.sh 30
+bash scripts/fuzz.sh 60
 
 for preset in default sanitize; do
   echo "=== ${preset} build"
