@@ -103,16 +103,12 @@ void CAccountDlg::BuildControls(const DialogUnits& du) {
 
     const char* soundIds[] = {"IDC_SOUND",      "IDC_SOUND_ON_MAIL", "IDC_SOUND_ON_INCREASE",
                               "IDC_SOUND_FILE", "IDC_SOUND_BROWSE",  "IDC_SOUND_PREVIEW"};
-    QPushButton* soundBrowse = nullptr;
-    QPushButton* soundPreview = nullptr;
-    BuildAlertGroup(du, 100, Str::kSound, 48, soundIds, m_sound, m_soundModes, m_soundFile, soundBrowse,
-                    soundPreview);
+    std::tie(m_sound, m_soundModes, m_soundFile) = BuildAlertGroup(
+        du, 100, Str::kSound, 48, soundIds, &CAccountDlg::OnSoundBrowse, &CAccountDlg::OnSoundPreview);
     const char* launchIds[] = {"IDC_LAUNCH",      "IDC_LAUNCH_ON_MAIL", "IDC_LAUNCH_ON_INCREASE",
                                "IDC_LAUNCH_FILE", "IDC_LAUNCH_BROWSE",  "IDC_LAUNCH_PREVIEW"};
-    QPushButton* launchBrowse = nullptr;
-    QPushButton* launchPreview = nullptr;
-    BuildAlertGroup(du, 165, Str::kLaunch, 32, launchIds, m_launch, m_launchModes, m_launchFile, launchBrowse,
-                    launchPreview);
+    std::tie(m_launch, m_launchModes, m_launchFile) = BuildAlertGroup(
+        du, 165, Str::kLaunch, 32, launchIds, &CAccountDlg::OnLaunchBrowse, &CAccountDlg::OnLaunchPreview);
 
     auto* ok = AddTemplateButton(this, du, Str::kOk, "IDOK", 90, 230, 59);
     ok->setDefault(true);
@@ -123,10 +119,6 @@ void CAccountDlg::BuildControls(const DialogUnits& du) {
     m_iconFile = AddEdit(this, du, "IDC_ICON_FILE", 30, 70, 150);
     auto* iconBrowse = AddTemplateButton(this, du, Str::kBrowse, "IDC_ICON_BROWSE", 180, 70, 35);
 
-    connect(soundBrowse, &QPushButton::clicked, this, &CAccountDlg::OnSoundBrowse);
-    connect(soundPreview, &QPushButton::clicked, this, &CAccountDlg::OnSoundPreview);
-    connect(launchBrowse, &QPushButton::clicked, this, &CAccountDlg::OnLaunchBrowse);
-    connect(launchPreview, &QPushButton::clicked, this, &CAccountDlg::OnLaunchPreview);
     connect(iconBrowse, &QPushButton::clicked, this, &CAccountDlg::OnIconBrowse);
     connect(ok, &QPushButton::clicked, this, &CAccountDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CAccountDlg::reject);
@@ -134,26 +126,29 @@ void CAccountDlg::BuildControls(const DialogUnits& du) {
 
 // One of the two alert groups. Its check box is its title: the frame's top line runs through the
 // middle of the box, as a titled frame's line runs through its title, and the box hides it there.
-void CAccountDlg::BuildAlertGroup(const DialogUnits& du, int top, const char* caption, int checkWidth,
-                                  const char* ids[6], QCheckBox*& check, QButtonGroup*& modes,
-                                  QLineEdit*& file, QPushButton*& browse, QPushButton*& preview) {
+std::tuple<QCheckBox*, QButtonGroup*, QLineEdit*> CAccountDlg::BuildAlertGroup(
+    const DialogUnits& du, int top, const char* caption, int checkWidth, const char* ids[6], Slot onBrowse,
+    Slot onPreview) {
     auto* frame = new QGroupBox(this);
     frame->setAccessibleName(Str::Text(caption));
     frame->setGeometry(du.ToPixels(5, top, 210, 60).adjusted(0, du.Y(4), 0, 0));
-    check = Named(new QCheckBox(Str::Text(caption), this), ids[0]);
+    auto* check = Named(new QCheckBox(Str::Text(caption), this), ids[0]);
     check->setAutoFillBackground(true);
     du.Place(check, 10, top, checkWidth, 10);
-    modes = new QButtonGroup(this);
+    auto* modes = new QButtonGroup(this);
     auto* onMail = Named(new QRadioButton(Str::Text(Str::kOnMail), this), ids[1]);
     du.Place(onMail, 10, top + 10, 96, 10);
     auto* onIncrease = Named(new QRadioButton(Str::Text(Str::kOnIncrease), this), ids[2]);
     du.Place(onIncrease, 10, top + 25, 112, 10);
     modes->addButton(onMail);
     modes->addButton(onIncrease);
-    file = AddEdit(this, du, ids[3], 10, top + 40, 130);
-    browse = AddTemplateButton(this, du, Str::kBrowse, ids[4], 140, top + 40, 35);
-    preview = AddTemplateButton(this, du, Str::kPreview, ids[5], 175, top + 40, 35);
+    auto* file = AddEdit(this, du, ids[3], 10, top + 40, 130);
+    auto* browse = AddTemplateButton(this, du, Str::kBrowse, ids[4], 140, top + 40, 35);
+    auto* preview = AddTemplateButton(this, du, Str::kPreview, ids[5], 175, top + 40, 35);
     FitCaption(preview);
+    connect(browse, &QPushButton::clicked, this, onBrowse);
+    connect(preview, &QPushButton::clicked, this, onPreview);
+    return {check, modes, file};
 }
 
 void CAccountDlg::LoadFrom(const CAccount& account) {

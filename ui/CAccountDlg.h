@@ -4,18 +4,16 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "ui/FileChooser.h"
 
 class CAccount;
 class CAlerts;
-class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
-class QRadioButton;
 class DialogUnits;
 
 // The dialog in which the user enters or changes one account. It works on its own members only:
@@ -72,9 +70,12 @@ protected:
 
 private:
     void BuildControls(const DialogUnits& du);
-    void BuildAlertGroup(const DialogUnits& du, int top, const char* caption, int checkWidth,
-                         const char* ids[6], QCheckBox*& check, QButtonGroup*& modes, QLineEdit*& file,
-                         QPushButton*& browse, QPushButton*& preview);
+    using Slot = void (CAccountDlg::*)();
+    // The group's check box, radio buttons and file box; its two buttons are wired to the slots.
+    std::tuple<QCheckBox*, QButtonGroup*, QLineEdit*> BuildAlertGroup(const DialogUnits& du, int top,
+                                                                      const char* caption, int checkWidth,
+                                                                      const char* ids[6], Slot onBrowse,
+                                                                      Slot onPreview);
     bool Browse(std::string& member, const char* initialName, const char* filter);
     bool ExchangeInterval(bool toMembers);
     bool RefuseCommas();
