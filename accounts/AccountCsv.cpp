@@ -5,10 +5,6 @@ namespace {
 constexpr char kEndOfFile = 0x1A;  // Ctrl-Z
 constexpr int kFieldCount = 12;
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
 std::int32_t IntervalFromFile(std::int32_t value) {
     return value <= 0 ? 1 : value;
 }
@@ -20,7 +16,7 @@ std::int32_t ModeFromFile(std::int32_t value) {
 
 std::string NextField(std::string& line) {
     std::size_t start = 0;
-    while (start < line.size() && IsSpace(line[start])) {
+    while (start < line.size() && IsCSpace(line[start])) {
         ++start;
     }
     // A comma byte never occurs inside a multi-byte character of the encodings in use (UTF-8,
@@ -35,7 +31,7 @@ std::string NextField(std::string& line) {
         line.erase(0, comma + 1);
     }
     std::size_t end = field.size();
-    while (end > 0 && IsSpace(field[end - 1])) {
+    while (end > 0 && IsCSpace(field[end - 1])) {
         --end;
     }
     field.resize(end);

@@ -5,7 +5,7 @@
 
 std::int32_t ReadDecimal(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+    while (i < text.size() && IsCSpace(text[i])) {
         ++i;
     }
     bool negative = false;

@@ -3,6 +3,11 @@
 #include <cstdint>
 #include <string_view>
 
+// White space as the C library's isspace() sees it in the "C" locale.
+constexpr bool IsCSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 // Decimal text to a 32-bit value the way the C library reads it: leading white space, optional
 // sign, digits up to the first non-digit, no digits giving 0. Out-of-range values clamp rather
 // than wrap, so a huge number never turns into a small or negative one.

@@ -74,9 +74,26 @@ void CCheckScheduler::OnAccountRemoved(int position, int lastCount) {
             continue;
         }
         m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + p + 1, {}, {});
-        m_tray.NotifyTray(TrayRequest::Add, TrayId::kFirstAccount + p,
-                          AccountTrayIcon(LocalText(account.m_strIconFile)), LocalText(account.m_strUser));
+        AddAccountIcon(p, account);
     }
+}
+
+void CCheckScheduler::RemoveAccountIcons() {
+    for (int position = 0; position < m_accounts.GetCount(); ++position) {
+        if (m_accounts.GetAt(position)->m_nLastCount != 0) {
+            m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + position, {}, {});
+        }
+    }
+}
+
+void CCheckScheduler::AddAccountIcon(int position, const CAccount& account) {
+    m_tray.NotifyTray(TrayRequest::Add, TrayId::kFirstAccount + position,
+                      AccountTrayIcon(LocalText(account.m_strIconFile)), LocalText(account.m_strUser));
+}
+
+const CAccount* CCheckScheduler::EnabledAccountOf(std::uint32_t timerId) const {
+    const CAccount* account = m_accounts.GetAt(m_accounts.FindByTimerId(timerId));
+    return account != nullptr && account->m_bEnabled == 1 ? account : nullptr;
 }
 
 void CCheckScheduler::timerEvent(QTimerEvent* event) {
@@ -86,8 +103,7 @@ void CCheckScheduler::timerEvent(QTimerEvent* event) {
 void CCheckScheduler::OnTimer(int timerId) {
     emit checkBoxesNeeded();
     const auto id = static_cast<std::uint32_t>(timerId);
-    const CAccount* account = m_accounts.GetAt(m_accounts.FindByTimerId(id));
-    if (account == nullptr || account->m_bEnabled != 1) {
+    if (EnabledAccountOf(id) == nullptr) {
         return;
     }
     // A slow server delays the next check of its account instead of stacking checks up.
@@ -107,9 +123,9 @@ void CCheckScheduler::StartNextProbe() {
     while (m_running == 0 && !m_queue.empty()) {
         const std::uint32_t id = m_queue.front();
         m_queue.pop_front();
-        const CAccount* account = m_accounts.GetAt(m_accounts.FindByTimerId(id));
+        const CAccount* account = EnabledAccountOf(id);
         // Switched off while it waited: the check boxes were read again when the last probe ended.
-        if (account == nullptr || account->m_bEnabled != 1) {
+        if (account == nullptr) {
             continue;
         }
         m_running = id;
@@ -142,9 +158,8 @@ void CCheckScheduler::OnProbeDone(std::uint32_t timerId, const ProbeOutcome& out
 
 void CCheckScheduler::ApplyResult(int position, int result) {
     CAccount& account = *m_accounts.GetAt(position);
-    const int accountTrayId = TrayId::kFirstAccount + position;
     if (result <= 0) {
-        m_tray.NotifyTray(TrayRequest::Delete, accountTrayId, {}, {});
+        m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + position, {}, {});
         if (result == 0) {
             m_tray.NotifyTray(TrayRequest::Modify, TrayId::kMain, TrayIcon::Builtin(IconId::kNoMail),
                               Str::Text(Str::kNoMail));
@@ -158,8 +173,7 @@ void CCheckScheduler::ApplyResult(int position, int result) {
         account.m_nLastCount = 0;
         return;
     }
-    m_tray.NotifyTray(TrayRequest::Add, accountTrayId, AccountTrayIcon(LocalText(account.m_strIconFile)),
-                      LocalText(account.m_strUser));
+    AddAccountIcon(position, account);
     m_tray.NotifyTray(TrayRequest::Modify, TrayId::kMain, TrayIcon::Builtin(IconId::kMail),
                       QString::asprintf(Str::kMailCount, result));
     if (AlertDue(account.m_bSound, account.m_nSoundMode, account.m_nLastCount, result)) {

@@ -32,6 +32,8 @@ public:
     // After the account at `position` (with last count `lastCount`) left the list: its tray icon
     // goes, and the icons of the accounts after it move to their new ids.
     void OnAccountRemoved(int position, int lastCount);
+    // At the end: every account's tray icon goes.
+    void RemoveAccountIcons();
 
     // A timer fired: queue a probe of the account holding it, when that account is enabled.
     void OnTimer(int timerId);
@@ -59,6 +61,9 @@ private:
     void StartNextProbe();
     void OnProbeDone(std::uint32_t timerId, const ProbeOutcome& outcome);
     void ApplyResult(int position, int result);
+    void AddAccountIcon(int position, const CAccount& account);
+    // The account holding this timer, when there is one and it is switched on.
+    const CAccount* EnabledAccountOf(std::uint32_t timerId) const;
 
     CAccountList& m_accounts;
     ITrayNotifier& m_tray;

@@ -5,16 +5,12 @@
 
 namespace {
 
-// White space as the C library's isspace() sees it in the "C" locale.
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
 std::size_t SkipSpace(std::string_view text, std::size_t pos) {
-    while (pos < text.size() && IsSpace(text[pos])) {
+    while (pos < text.size() && IsCSpace(text[pos])) {
         ++pos;
     }
     return pos;
@@ -45,7 +41,7 @@ StatReply ParseStatReply(std::string_view line) {
     StatReply reply;
     std::size_t pos = SkipSpace(line, 0);
     const std::size_t tokenStart = pos;
-    while (pos < line.size() && !IsSpace(line[pos])) {
+    while (pos < line.size() && !IsCSpace(line[pos])) {
         ++pos;
     }
     if (pos == tokenStart) {

@@ -131,11 +131,7 @@ void CMainDlg::DestroyWindow() {
     SyncChecks();
     SaveAccounts(m_strAccountFile, m_accounts);
     m_parts.tray->NotifyTray(TrayRequest::Delete, TrayId::kMain, {}, {});
-    for (int position = 0; position < m_accounts.GetCount(); ++position) {
-        if (m_accounts.GetAt(position)->m_nLastCount != 0) {
-            m_parts.tray->NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + position, {}, {});
-        }
-    }
+    m_scheduler.RemoveAccountIcons();
 }
 
 void CMainDlg::SetupColumns() {
