@@ -13,7 +13,9 @@ bool CPop3LineReader::EndStream() {
     if (m_state == State::Complete) {
         return true;
     }
-    if (!m_anyByteRead) {
+    // Every byte taken is either stored or moves the reader on from Storing.
+    const bool nothingRead = m_state == State::Storing && m_partial.empty();
+    if (nothingRead) {
         return false;
     }
     CompleteLine();
@@ -22,12 +24,10 @@ bool CPop3LineReader::EndStream() {
 
 void CPop3LineReader::StartNextLine() {
     m_state = State::Storing;
-    m_anyByteRead = false;
     m_partial.clear();
 }
 
 void CPop3LineReader::TakeByte(char byte) {
-    m_anyByteRead = true;
     if (m_state == State::SwallowingAfterCr) {
         CompleteLine();
         return;

@@ -37,7 +37,6 @@ private:
     void CompleteLine();
 
     State m_state = State::Storing;
-    bool m_anyByteRead = false;
     std::string m_partial;
     std::string m_line;
 };

@@ -56,13 +56,14 @@ void CPop3Probe::Begin(const std::string& server) {
     m_address = *address;
     m_connectTimer.start();
     // An address literal needs no look-up (QHostInfo would even look up its name in reverse).
-    const QHostAddress literal(LocalText(m_address.host));
+    const QString host = LocalText(m_address.host);
+    const QHostAddress literal(host);
     if (!literal.isNull()) {
         m_candidates = {literal};
         TryNextAddress();
         return;
     }
-    m_lookupId = QHostInfo::lookupHost(LocalText(m_address.host), this, &CPop3Probe::OnLookedUp);
+    m_lookupId = QHostInfo::lookupHost(host, this, &CPop3Probe::OnLookedUp);
 }
 
 void CPop3Probe::OnLookedUp(const QHostInfo& info) {

@@ -24,6 +24,10 @@ QMimeType TypeOf(const QString& file) {
     return QMimeDatabase().mimeTypeForFile(file);
 }
 
+QUrl FileUrl(const QString& file) {
+    return QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
+}
+
 }  // namespace
 
 CQtAlertPlatform::CQtAlertPlatform(QObject* parent) : QObject(parent) {}
@@ -51,7 +55,7 @@ void CQtAlertPlatform::PlaySound(const QString& file) {
             PlayDefaultSound();
         }
     });
-    sound->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+    sound->setSource(FileUrl(file));
     sound->play();
 }
 
@@ -84,7 +88,7 @@ bool CQtAlertPlatform::ShellPlay(const QString& file) {
 void CQtAlertPlatform::PlayThroughSoundEffect(const QString& file) {
     delete m_shellSound;
     m_shellSound = new QSoundEffect(this);
-    m_shellSound->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+    m_shellSound->setSource(FileUrl(file));
     m_shellSound->play();
 }
 
@@ -94,7 +98,7 @@ void CQtAlertPlatform::PlayThroughMediaPlayer(const QString& file) {
         m_shellPlayer->setAudioOutput(new QAudioOutput(m_shellPlayer));
     }
     m_shellPlayer->stop();
-    m_shellPlayer->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+    m_shellPlayer->setSource(FileUrl(file));
     m_shellPlayer->play();
 }
 

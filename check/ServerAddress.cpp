@@ -1,5 +1,6 @@
 #include "check/ServerAddress.h"
 
+#include <QByteArrayView>
 #include <QHostAddress>
 #include <QString>
 #include <charconv>
@@ -8,19 +9,6 @@ namespace {
 
 constexpr std::string_view kSchemeSeparator = "://";
 constexpr std::string_view kTlsScheme = "pop3s";
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool IsIpv6(std::string_view text) {
     QHostAddress address;
@@ -91,7 +79,8 @@ std::optional<ServerAddress> ParseServerAddress(std::string_view server) {
     if (separator == std::string_view::npos) {
         return ParseHostAndPort(server, ServerAddress{});
     }
-    if (!EqualsIgnoringCase(server.substr(0, separator), kTlsScheme)) {
+    const QByteArrayView scheme(server.data(), static_cast<qsizetype>(separator));
+    if (scheme.compare(QByteArrayView(kTlsScheme.data(), kTlsScheme.size()), Qt::CaseInsensitive) != 0) {
         return std::nullopt;
     }
     std::string_view rest = server.substr(separator + kSchemeSeparator.size());
