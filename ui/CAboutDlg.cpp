@@ -20,12 +20,12 @@ QLabel* AddText(QWidget* parent, const DialogUnits& du, const char* text, int y)
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("IDD_ABOUTBOX"));
-    setWindowTitle(Str::Text(Str::kAboutCaption));
-    HelpContext::Set(this, HelpContext::ForDialog(kTemplateId));
-    setFont(DialogUnits::DialogFont(Str::kAboutFont));
-    const DialogUnits du(font());
-    setFixedSize(du.ToPixels(217, 55));
+    const DialogUnits du = ApplyTemplate(this, {.id = "IDD_ABOUTBOX",
+                                                .caption = Str::kAboutCaption,
+                                                .templateId = kTemplateId,
+                                                .font = Str::kAboutFont,
+                                                .cx = 217,
+                                                .cy = 55});
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("IDR_MAINFRAME"));

@@ -79,13 +79,12 @@ void ExchangeRadio(bool toMembers, QButtonGroup* group, std::int32_t& member) {
 }  // namespace
 
 CAccountDlg::CAccountDlg(CAlerts& alerts, QWidget* parent) : QDialog(parent), m_alerts(alerts) {
-    setObjectName(QStringLiteral("IDD_ACCOUNT"));
-    setWindowTitle(Str::Text(Str::kSettingsCaption));
-    HelpContext::Set(this, HelpContext::ForDialog(kTemplateId));
-    setFont(DialogUnits::DialogFont(Str::kDialogFont));
-    const DialogUnits du(font());
-    setFixedSize(du.ToPixels(217, 245));
-    BuildControls(du);
+    BuildControls(ApplyTemplate(this, {.id = "IDD_ACCOUNT",
+                                       .caption = Str::kSettingsCaption,
+                                       .templateId = kTemplateId,
+                                       .font = Str::kDialogFont,
+                                       .cx = 217,
+                                       .cy = 245}));
 }
 
 CAccountDlg::~CAccountDlg() = default;

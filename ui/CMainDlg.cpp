@@ -47,16 +47,15 @@ CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
       m_alerts(*parts.alerts),
       m_scheduler(m_accounts, *parts.tray, m_alerts, *parts.prober) {
     m_bStartDisp = StartDispSetting::Read(QSettings());
-    setObjectName(QStringLiteral("IDD_MAIN"));
-    setWindowTitle(Str::Text(Str::kMainCaption));
-    HelpContext::Set(this, HelpContext::ForDialog(kTemplateId));
     // A caption and a close box (which ends the program like "終了"); no minimise or maximise box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFont(DialogUnits::DialogFont(Str::kDialogFont));
-    const DialogUnits du(font());
-    setFixedSize(du.ToPixels(222, 239));
-    BuildControls(du);
+    BuildControls(ApplyTemplate(this, {.id = "IDD_MAIN",
+                                       .caption = Str::kMainCaption,
+                                       .templateId = kTemplateId,
+                                       .font = Str::kDialogFont,
+                                       .cx = 222,
+                                       .cy = 239}));
 
     connect(&m_scheduler, &CCheckScheduler::checkBoxesNeeded, this, &CMainDlg::SyncChecks);
     connect(&m_scheduler, &CCheckScheduler::accountsChecked, this, &CMainDlg::OnAccountsChecked);

@@ -1,6 +1,7 @@
 #include "ui/DialogUnits.h"
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QWidget>
 
 #include "res/Strings.h"
+#include "ui/HelpContext.h"
 
 namespace {
 
@@ -99,4 +101,14 @@ QLabel* AddTemplateLabel(QWidget* parent, const DialogUnits& du, const char* tex
     label->setTextFormat(Qt::PlainText);
     du.Place(label, x, y, cx, cy);
     return label;
+}
+
+DialogUnits ApplyTemplate(QDialog* dialog, const DialogTemplate& dialogTemplate) {
+    dialog->setObjectName(QString::fromLatin1(dialogTemplate.id));
+    dialog->setWindowTitle(Str::Text(dialogTemplate.caption));
+    HelpContext::Set(dialog, HelpContext::ForDialog(dialogTemplate.templateId));
+    dialog->setFont(DialogUnits::DialogFont(dialogTemplate.font));
+    const DialogUnits du(dialog->font());
+    dialog->setFixedSize(du.ToPixels(dialogTemplate.cx, dialogTemplate.cy));
+    return du;
 }

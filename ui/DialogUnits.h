@@ -7,6 +7,7 @@
 #include <QSize>
 
 class QAbstractButton;
+class QDialog;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -45,3 +46,18 @@ QPushButton* AddTemplateButton(QWidget* parent, const DialogUnits& du, const cha
                                int x, int y, int cx, int cy = 14);
 QLabel* AddTemplateLabel(QWidget* parent, const DialogUnits& du, const char* text, int x, int y, int cx,
                          int cy = 8);
+
+// What a dialog takes from its template: its id (the Qt objectName), caption, help topic, font
+// and size in dialog units.
+struct DialogTemplate {
+    const char* id;
+    const char* caption;
+    int templateId;
+    const char* font;
+    int cx;
+    int cy;
+};
+
+// Gives `dialog` its template's name, caption, help topic, font and fixed size; returns the units
+// its controls are placed in.
+DialogUnits ApplyTemplate(QDialog* dialog, const DialogTemplate& dialogTemplate);
