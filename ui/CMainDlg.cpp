@@ -105,16 +105,10 @@ void CMainDlg::BuildControls(const DialogUnits& du) {
     connect(m_startDisp, &QCheckBox::clicked, this, &CMainDlg::OnStartDisp);
 }
 
-void CMainDlg::TransferToControls() {
-    m_status->setText(m_strStatus);
-    m_startDisp->setChecked(StartDispSetting::ShowsTicked(m_bStartDisp));
-}
-
 void CMainDlg::OnInitDialog() {
-    m_hIcon = BuiltinIcon(IconId::kApp);
-    setWindowIcon(m_hIcon);
+    setWindowIcon(BuiltinIcon(IconId::kApp));
     m_parts.tray->NotifyTray(TrayRequest::Add, TrayId::kMain, TrayIcon::Builtin(IconId::kNoMail), {});
-    TransferToControls();
+    m_startDisp->setChecked(StartDispSetting::ShowsTicked(m_bStartDisp));
     m_strAccountFile = m_parts.accountFile;
     LoadAccounts(m_strAccountFile, m_accounts);
     m_scheduler.StartTimers();
@@ -134,10 +128,6 @@ void CMainDlg::DestroyWindow() {
 }
 
 void CMainDlg::SetupColumns() {
-    if (m_columnsSet) {
-        return;
-    }
-    m_columnsSet = true;
     m_list->setColumnCount(kColumns);
     const QFontMetrics metrics = m_list->fontMetrics();
     for (int column = 0; column < kColumns; ++column) {
@@ -213,8 +203,7 @@ void CMainDlg::OnAccountsChecked() {
 }
 
 void CMainDlg::OnStatLine(const QByteArray& line) {
-    m_strStatus = QString::fromLocal8Bit(line);
-    m_status->setText(m_strStatus);
+    m_status->setText(QString::fromLocal8Bit(line));
 }
 
 void CMainDlg::OnOK() {
@@ -298,7 +287,6 @@ void CMainDlg::OnDelete() {
 }
 
 void CMainDlg::OnStartDisp() {
-    m_strStatus = m_status->text();
     m_bStartDisp = m_startDisp->isChecked() ? 1 : 0;
     QSettings settings;
     StartDispSetting::Write(settings, m_bStartDisp);

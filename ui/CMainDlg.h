@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QIcon>
 #include <QString>
 
 #include "accounts/CAccountList.h"
@@ -46,12 +45,9 @@ public:
     void DestroyWindow();
 
     const CAccountList& Accounts() const { return m_accounts; }
-    const QString& AccountFile() const { return m_strAccountFile; }
     int StartDisp() const { return m_bStartDisp; }
     CCheckScheduler& Scheduler() { return m_scheduler; }
 
-    // The list's four columns, once.
-    void SetupColumns();
     // Rebuilds the rows from the accounts, keeping the selected row.
     void RefreshList();
     // The rows' check boxes into the accounts' m_bEnabled.
@@ -73,12 +69,11 @@ protected:
     CAccountList m_accounts;
     QString m_strAccountFile;
     int m_bStartDisp = 1;
-    QString m_strStatus;
-    QIcon m_hIcon;
 
 private:
     void BuildControls(const DialogUnits& du);
-    void TransferToControls();
+    // The list's four columns.
+    void SetupColumns();
     void OnStatLine(const QByteArray& line);
     void OnAccountsChecked();
     int SelectedRow() const;
@@ -88,7 +83,6 @@ private:
     Parts m_parts;
     CAlerts m_alerts;
     CCheckScheduler m_scheduler;
-    bool m_columnsSet = false;
     QTableWidget* m_list = nullptr;
     CIconCache m_icons;  // the list's pictures
     QLineEdit* m_status = nullptr;
