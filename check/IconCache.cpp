@@ -15,13 +15,16 @@ QIcon CIconCache::AccountIcon(const QString& iconFile) {
     if (found == m_files.constEnd()) {
         found = m_files.insert(iconFile, IconFromFile(iconFile));
     }
-    return found->isNull() ? Builtin(IconId::kNoMail) : *found;
+    return OrNoMail(*found);
 }
 
 QIcon CIconCache::Picture(const TrayIcon& icon) {
     if (icon.resourceId != 0) {
         return Builtin(icon.resourceId);
     }
-    const QIcon fromFile = IconFromFile(icon.file);
+    return OrNoMail(IconFromFile(icon.file));
+}
+
+QIcon CIconCache::OrNoMail(const QIcon& fromFile) {
     return fromFile.isNull() ? Builtin(IconId::kNoMail) : fromFile;
 }

@@ -21,6 +21,9 @@ public:
     void ForgetFiles() { m_files.clear(); }
 
 private:
+    // A file without a picture shows the no-mail envelope.
+    QIcon OrNoMail(const QIcon& fromFile);
+
     QHash<int, QIcon> m_builtins;
     QHash<QString, QIcon> m_files;
 };

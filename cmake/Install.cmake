@@ -7,13 +7,8 @@ install(TARGETS quillpost RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/res/quillpost.html DESTINATION ${CMAKE_INSTALL_DATADIR}/quillpost)
 install(FILES ${PROJECT_SOURCE_DIR}/res/quillpost.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
-set(QUILLPOST_APP_ICON ${PROJECT_SOURCE_DIR}/res/icons/128.svg)
-if(EXISTS ${QUILLPOST_APP_ICON})
-  install(FILES ${QUILLPOST_APP_ICON}
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME quillpost.svg)
-else()
-  message(STATUS "res/icons/128.svg is missing: the package gets no application icon")
-endif()
+install(FILES ${PROJECT_SOURCE_DIR}/res/icons/128.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME quillpost.svg)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillpost)

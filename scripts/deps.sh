@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing Quillpost need, if missing.
 set -euo pipefail
+[[ -n ${QUILLPOST_DEPS_CHECKED:-} ]] && exit 0
 
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
