@@ -7,25 +7,23 @@
 // from ACCOUNT.CSV or typed by the user; nothing here converts them.
 class CAccount {
 public:
-    std::string m_strIconFile;    // empty: the built-in "no mail" picture
+    std::string m_strIconFile;  // empty: the built-in "no mail" picture
     std::string m_strUser;
-    std::string m_strPassword;    // plain text, as the file has always held it
+    std::string m_strPassword;  // plain text, as the file has always held it
     std::string m_strServer;
-    std::int32_t m_nInterval = 0;  // seconds between checks
-    std::int32_t m_bSound = 0;     // only 1 switches the sound on
+    std::int32_t m_nInterval = 0;   // seconds between checks
+    std::int32_t m_bSound = 0;      // only 1 switches the sound on
     std::int32_t m_nSoundMode = 0;  // 0: at every check with mail, 1: only when the count grew
     std::string m_strSoundFile;
-    std::int32_t m_bLaunch = 0;    // only 1 switches the launch on
+    std::int32_t m_bLaunch = 0;  // only 1 switches the launch on
     std::int32_t m_nLaunchMode = 0;
     std::string m_strLaunchFile;
-    std::uint32_t m_nTimerId = 0;  // run time only; 0: no timer
+    std::uint32_t m_nTimerId = 0;   // run time only; 0: no timer
     std::int32_t m_nLastCount = 0;  // run time only
     std::int32_t m_bEnabled = 0;
 
     // Only complete accounts get a timer at start-up.
-    bool IsComplete() const {
-        return !m_strUser.empty() && !m_strPassword.empty() && !m_strServer.empty();
-    }
+    bool IsComplete() const { return !m_strUser.empty() && !m_strPassword.empty() && !m_strServer.empty(); }
 
     bool operator==(const CAccount&) const = default;
 };

@@ -18,7 +18,9 @@ CHelpLauncher::UrlOpener CHelpLauncher::DefaultOpener() {
     return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
-QString CHelpLauncher::HelpFileForThisProgram() { return HelpFileFor(QApplication::applicationFilePath()); }
+QString CHelpLauncher::HelpFileForThisProgram() {
+    return HelpFileFor(QApplication::applicationFilePath());
+}
 
 QString CHelpLauncher::HelpFileFor(const QString& executablePath) {
     const QFileInfo executable(executablePath);

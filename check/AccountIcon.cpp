@@ -3,7 +3,9 @@
 #include <QFileInfo>
 #include <QImageReader>
 
-QIcon BuiltinIcon(int resourceId) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(resourceId)); }
+QIcon BuiltinIcon(int resourceId) {
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(resourceId));
+}
 
 QIcon IconFromFile(const QString& path) {
     if (path.isEmpty() || !QFileInfo(path).isFile()) {

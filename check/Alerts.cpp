@@ -8,9 +8,13 @@ void CAlerts::PlayAlertSound(const QString& file) {
     }
 }
 
-void CAlerts::PreviewSound(const QString& file) { m_platform.PlaySound(file); }
+void CAlerts::PreviewSound(const QString& file) {
+    m_platform.PlaySound(file);
+}
 
-void CAlerts::StopSound() { m_platform.StopSound(); }
+void CAlerts::StopSound() {
+    m_platform.StopSound();
+}
 
 void CAlerts::LaunchFile(QWidget* /*owner*/, const QString& file) {
     if (!m_platform.ShellPlay(file)) {

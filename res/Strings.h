@@ -7,7 +7,7 @@
 namespace Str {
 
 // String table.
-inline constexpr char kAboutMenuItem[] = "ﾊﾞｰｼﾞｮﾝ情報(Quillpost) (&A)...";  // 101
+inline constexpr char kAboutMenuItem[] = "ﾊﾞｰｼﾞｮﾝ情報(Quillpost) (&A)...";           // 101
 inline constexpr char kSocketInitFailed[] = "Windows ｿｹｯﾄの初期化に失敗しました。";  // 103
 inline constexpr int kSocketInitFailedId = 103;
 inline constexpr char kHelpFailed[] = "ﾍﾙﾌﾟの起動に失敗しました。";
@@ -73,6 +73,8 @@ inline constexpr char kAboutSecondLine[] = "POP3 メールボックスの見張�
 inline constexpr char kDialogFont[] = "ＭＳ ゴシック";
 inline constexpr char kAboutFont[] = "ＭＳ Ｐゴシック";
 
-inline QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+inline QString Text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 }  // namespace Str

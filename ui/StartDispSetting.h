@@ -13,6 +13,8 @@ int Read(const QSettings& settings);
 void Write(QSettings& settings, int value);
 
 // Whether the check box shows ticked: only 1 ... 2 (values outside 0 ... 2 show unticked).
-inline bool ShowsTicked(int value) { return value == 1 || value == 2; }
+inline bool ShowsTicked(int value) {
+    return value == 1 || value == 2;
+}
 
 }  // namespace StartDispSetting

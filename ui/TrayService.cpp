@@ -7,9 +7,13 @@
 
 CTrayService::CTrayService(QObject* parent) : QObject(parent) {}
 
-CTrayService::~CTrayService() { qDeleteAll(m_icons); }
+CTrayService::~CTrayService() {
+    qDeleteAll(m_icons);
+}
 
-bool CTrayService::IsAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool CTrayService::IsAvailable() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 bool CTrayService::NotifyTray(TrayRequest request, int id, const TrayIcon& icon, const QString& tooltip) {
     QSystemTrayIcon* existing = m_icons.value(id, nullptr);

@@ -103,14 +103,16 @@ TEST(AccountCsv, TextAfterTheTwelfthFieldIsIgnored) {
 }
 
 TEST(AccountCsv, LineEndsCrLfLfLoneCrAndCtrlZ) {
-    const CAccountList list = Parse("a,1\r\nb,2\nc\rd,3\r\n\r\ne,4\x1A" "f,5\r\n");
+    const CAccountList list = Parse(
+        "a,1\r\nb,2\nc\rd,3\r\n\r\ne,4\x1A"
+        "f,5\r\n");
     ASSERT_EQ(list.GetCount(), 5);
     EXPECT_EQ(list.GetAt(0)->m_strUser, "a");
     EXPECT_EQ(list.GetAt(1)->m_strUser, "b");
     EXPECT_EQ(list.GetAt(2)->m_strUser, "c\rd");  // a lone CR stays inside the line
     EXPECT_EQ(list.GetAt(2)->m_strPassword, "3");
-    EXPECT_EQ(list.GetAt(3)->m_strUser, "");      // the empty line is an account
-    EXPECT_EQ(list.GetAt(4)->m_strUser, "e");     // Ctrl-Z ends the file: "f" never arrives
+    EXPECT_EQ(list.GetAt(3)->m_strUser, "");   // the empty line is an account
+    EXPECT_EQ(list.GetAt(4)->m_strUser, "e");  // Ctrl-Z ends the file: "f" never arrives
     EXPECT_EQ(list.GetAt(4)->m_strPassword, "4");
 }
 

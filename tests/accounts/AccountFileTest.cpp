@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/resource.h>
+#include <csignal>
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "accounts/AccountFile.h"
@@ -52,7 +52,8 @@ TEST(AccountFile, AMissingFileGivesAnEmptyList) {
 
 TEST(AccountFile, LoadsAnExistingFileInOrder) {
     TempDir dir;
-    dir.write("ACCOUNT.CSV", "taro,,popsrv,300,1,0,C:\\sounds\\ding.wav,0,0,,,1\r\n\r\nhanako,pw,srv,60,0,1,,1,1,,,0");
+    dir.write("ACCOUNT.CSV",
+              "taro,,popsrv,300,1,0,C:\\sounds\\ding.wav,0,0,,,1\r\n\r\nhanako,pw,srv,60,0,1,,1,1,,,0");
     CAccountList list;
     LoadAccounts(dir.file("ACCOUNT.CSV"), list);
     ASSERT_EQ(list.GetCount(), 3);
@@ -129,7 +130,8 @@ TEST(AccountFile, LivesBesideTheProgramUnlessThatFolderCannotTakeIt) {
     EXPECT_EQ(AccountFilePath(exeDir.file("prefix/bin"), userDir.path()), userDir.file("ACCOUNT.CSV"));
     // ...unless a file is already there from before.
     exeDir.write("prefix/bin/ACCOUNT.CSV", "");
-    EXPECT_EQ(AccountFilePath(exeDir.file("prefix/bin"), userDir.path()), exeDir.file("prefix/bin/ACCOUNT.CSV"));
+    EXPECT_EQ(AccountFilePath(exeDir.file("prefix/bin"), userDir.path()),
+              exeDir.file("prefix/bin/ACCOUNT.CSV"));
 
     // A saved file creates the per-user folder.
     const QString perUser = AccountFilePath(exeDir.file("not-a-folder"), userDir.file("sub/app"));

@@ -61,7 +61,8 @@ TEST_F(HelpTest, AnInstalledCopyFindsItsPageInItsDataFolder) {
     QDir(dir.path()).mkpath("usr/bin");
     QDir(dir.path()).mkpath("usr/share/quillpost");
     const QString program = dir.file("usr/bin/quillpost");
-    EXPECT_EQ(CHelpLauncher::HelpFileFor(program), dir.file("usr/bin/quillpost.html"));  // nothing installed yet
+    EXPECT_EQ(CHelpLauncher::HelpFileFor(program),
+              dir.file("usr/bin/quillpost.html"));  // nothing installed yet
     dir.write("usr/share/quillpost/quillpost.html", "<html></html>");
     EXPECT_EQ(CHelpLauncher::HelpFileFor(program), dir.file("usr/share/quillpost/quillpost.html"));
     dir.write("usr/bin/quillpost.html", "<html></html>");

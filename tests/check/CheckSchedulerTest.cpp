@@ -132,7 +132,7 @@ TEST_F(CheckSchedulerTest, SoundAndLaunchFollowTheirModesAgainstThePreviousCount
     Check(1, 2);  // same count: no increase
     EXPECT_EQ(platform.requests.count("sound ding.wav"), 1);
     EXPECT_EQ(platform.requests.count("play mailer"), 1);
-    Check(1, 1);  // fewer: no increase either
+    Check(1, 1);   // fewer: no increase either
     Check(1, -1);  // an error resets the count...
     platform.requests.clear();
     Check(1, 1);  // ...so the next mail counts as an increase

@@ -34,7 +34,9 @@ CAccount Account(const std::string& user, const std::string& password, const std
     return a;
 }
 
-std::string Local(quint16 port) { return "127.0.0.1:" + std::to_string(port); }
+std::string Local(quint16 port) {
+    return "127.0.0.1:" + std::to_string(port);
+}
 
 class SchedulerServersTest : public ::testing::Test {
 protected:
@@ -106,7 +108,8 @@ TEST_F(SchedulerDovecotTest, EachOutcomeOfARealServerReachesTheTray) {
 
 TEST_F(SchedulerServersTest, ASilentServerDelaysTheOthersButNeverOverlapsOrStacks) {
     ScriptedPop3Server silent(ServerScript().Send("+OK hello\r\n").AwaitLine());
-    ScriptedPop3Server answering(ServerScript::Conversation("+OK hi\r\n", {"+OK\r\n", "+OK\r\n", "+OK 2 20\r\n"}));
+    ScriptedPop3Server answering(
+        ServerScript::Conversation("+OK hi\r\n", {"+OK\r\n", "+OK\r\n", "+OK 2 20\r\n"}));
     for (int i = 0; i < 3; ++i) {
         accounts.AddTail(Account("quiet" + std::to_string(i), "pw", Local(silent.Port())));
         accounts.AddTail(Account("talks" + std::to_string(i), "pw", Local(answering.Port())));
@@ -122,7 +125,8 @@ TEST_F(SchedulerServersTest, ASilentServerDelaysTheOthersButNeverOverlapsOrStack
     ASSERT_TRUE(QTest::qWaitFor([&] { return scheduler.IsIdle(); }, 30000));
     EXPECT_EQ(prober.mostAtOnce, 1);
     EXPECT_EQ(prober.finished, 6);
-    EXPECT_EQ(prober.started, (std::vector<std::string>{"quiet0", "talks0", "quiet1", "talks1", "quiet2", "talks2"}));
+    EXPECT_EQ(prober.started,
+              (std::vector<std::string>{"quiet0", "talks0", "quiet1", "talks1", "quiet2", "talks2"}));
     for (int p = 0; p < accounts.GetCount(); ++p) {
         EXPECT_EQ(accounts.GetAt(p)->m_nLastCount, p % 2 == 0 ? 0 : 2) << p;
     }

@@ -1,7 +1,7 @@
 // Every test runs inside a QApplication, on the offscreen platform unless a test run asks for a
 // real display (the tray tests under Xvfb).
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
