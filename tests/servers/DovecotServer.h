@@ -11,10 +11,10 @@
 
 // A real POP3 server for tests: Debian's dovecot, run in the foreground from a private
 // configuration in a temporary folder, listening on free loopback ports (127.0.0.1 and ::1), one
-// plain and one TLS listener with a self-signed certificate for localhost/127.0.0.1/::1. Users come
-// from a passwd-file; their Maildirs are filled by the test. Failed logins are answered at once.
-// The constructor returns once the server accepts connections (or throws std::runtime_error); the
-// destructor stops it and waits until it has gone.
+// plain listener (which also offers STLS) and one TLS listener, with a self-signed certificate for
+// localhost/127.0.0.1/::1. Users come from a passwd-file; their Maildirs are filled by the test.
+// Failed logins are answered at once. The constructor returns once the server accepts connections
+// (or throws std::runtime_error); the destructor stops it and waits until it has gone.
 class DovecotServer {
 public:
     struct User {

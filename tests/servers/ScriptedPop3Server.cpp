@@ -7,6 +7,7 @@
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <stdexcept>
 
 struct ScriptedPop3Server::Session {
@@ -15,8 +16,48 @@ struct ScriptedPop3Server::Session {
     int linesReceived = 0;
     int linesAwaited = 0;
     bool gone = false;
+    bool tlsStarted = false;
     QByteArray received;
+    std::unique_ptr<QTimer> drip;
 };
+
+namespace {
+
+QSslConfiguration ServerConfiguration(const ServerTls& tls) {
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setLocalCertificate(tls.certificate->certificate);
+    config.setPrivateKey(tls.certificate->key);
+    config.setPeerVerifyMode(QSslSocket::VerifyNone);
+    if (tls.onlyTls11) {
+        // OpenSSL 3 offers TLS 1.1 only at security level 0.
+        config.setProtocol(QSsl::AnyProtocol);
+        config.setBackendConfigurationOption("MaxProtocol", "TLSv1.1");
+        config.setBackendConfigurationOption("CipherString", "DEFAULT:@SECLEVEL=0");
+    }
+    return config;
+}
+
+// Hands out TLS-capable sockets that speak plain text until told to start TLS.
+class UpgradableServer : public QTcpServer {
+public:
+    explicit UpgradableServer(QSslConfiguration config) : m_config(std::move(config)) {}
+
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        auto* socket = new QSslSocket(this);
+        socket->setSslConfiguration(m_config);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        addPendingConnection(socket);
+    }
+
+private:
+    QSslConfiguration m_config;
+};
+
+}  // namespace
 
 ServerScript& ServerScript::Send(const QByteArray& bytes) {
     m_steps.push_back({Step::Kind::Send, bytes});
@@ -38,6 +79,16 @@ ServerScript& ServerScript::Reset() {
     return *this;
 }
 
+ServerScript& ServerScript::StartTls() {
+    m_steps.push_back({Step::Kind::StartTls, {}});
+    return *this;
+}
+
+ServerScript& ServerScript::Drip(char byte, std::chrono::milliseconds interval) {
+    m_steps.push_back({Step::Kind::Drip, QByteArray(1, byte), interval});
+    return *this;
+}
+
 ServerScript ServerScript::Conversation(const QByteArray& greeting, const QList<QByteArray>& replies) {
     ServerScript script;
     script.Send(greeting);
@@ -49,15 +100,16 @@ ServerScript ServerScript::Conversation(const QByteArray& greeting, const QList<
 
 ScriptedPop3Server::ScriptedPop3Server(ServerScript script, const TestCertificate* tlsCertificate,
                                        bool onIpv6)
+    : ScriptedPop3Server(std::move(script), ServerTls{.certificate = tlsCertificate}, onIpv6) {}
+
+ScriptedPop3Server::ScriptedPop3Server(ServerScript script, const ServerTls& tls, bool onIpv6)
     : m_script(std::move(script)) {
-    if (tlsCertificate != nullptr) {
-        auto tls = std::make_unique<QSslServer>();
-        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        config.setLocalCertificate(tlsCertificate->certificate);
-        config.setPrivateKey(tlsCertificate->key);
-        config.setPeerVerifyMode(QSslSocket::VerifyNone);
-        tls->setSslConfiguration(config);
-        m_server = std::move(tls);
+    if (tls.certificate != nullptr && tls.fromFirstByte) {
+        auto server = std::make_unique<QSslServer>();
+        server->setSslConfiguration(ServerConfiguration(tls));
+        m_server = std::move(server);
+    } else if (tls.certificate != nullptr) {
+        m_server = std::make_unique<UpgradableServer>(ServerConfiguration(tls));
     } else {
         m_server = std::make_unique<QTcpServer>();
     }
@@ -119,7 +171,13 @@ void ScriptedPop3Server::Accept() {
             Advance(session);
         });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, &session] { Advance(session); });
-        connect(socket, &QTcpSocket::disconnected, this, [&session] { session.gone = true; });
+        connect(socket, &QTcpSocket::disconnected, this, [&session] {
+            session.gone = true;
+            session.drip.reset();
+        });
+        if (auto* tlsSocket = qobject_cast<QSslSocket*>(socket)) {
+            connect(tlsSocket, &QSslSocket::encrypted, this, [this, &session] { Advance(session); });
+        }
         Advance(session);
     }
 }
@@ -157,6 +215,29 @@ void ScriptedPop3Server::Advance(Session& session) {
                 session.nextStep = steps.size();
                 return;
             }
+            case ServerScript::Step::Kind::StartTls: {
+                auto* tlsSocket = qobject_cast<QSslSocket*>(session.socket);
+                if (tlsSocket == nullptr) {
+                    qFatal("StartTls needs a server made to upgrade");
+                }
+                if (!session.tlsStarted) {
+                    session.tlsStarted = true;
+                    tlsSocket->flush();
+                    tlsSocket->startServerEncryption();
+                }
+                if (!tlsSocket->isEncrypted()) {
+                    return;  // again once the handshake is done
+                }
+                break;
+            }
+            case ServerScript::Step::Kind::Drip:
+                session.drip = std::make_unique<QTimer>();
+                connect(session.drip.get(), &QTimer::timeout, this,
+                        [&session, byte = step.bytes] { session.socket->write(byte); });
+                session.drip->start(step.interval);
+                session.socket->write(step.bytes);
+                session.nextStep = steps.size();
+                return;
         }
         ++session.nextStep;
     }

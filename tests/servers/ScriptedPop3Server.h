@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -16,9 +17,10 @@ class QTcpSocket;
 class ServerScript {
 public:
     struct Step {
-        enum class Kind { Send, AwaitLine, Close, Reset };
+        enum class Kind { Send, AwaitLine, Close, Reset, StartTls, Drip };
         Kind kind;
         QByteArray bytes;
+        std::chrono::milliseconds interval{0};
     };
 
     // Sends bytes exactly as given.
@@ -30,6 +32,11 @@ public:
     ServerScript& Close();
     // Drops the connection abruptly: the client sees a reset.
     ServerScript& Reset();
+    // Upgrades the connection to TLS as the server side of STLS (what was sent before goes out
+    // first); the script goes on once the handshake is done. Needs a server made to upgrade.
+    ServerScript& StartTls();
+    // Sends `byte` now and again after every `interval`, for as long as the connection lasts.
+    ServerScript& Drip(char byte, std::chrono::milliseconds interval);
 
     // A well-behaved server's shape: `greeting`, then one reply per command line the client sends.
     static ServerScript Conversation(const QByteArray& greeting, const QList<QByteArray>& replies);
@@ -40,15 +47,25 @@ private:
     std::vector<Step> m_steps;
 };
 
+// How a scripted server speaks TLS.
+struct ServerTls {
+    const TestCertificate* certificate = nullptr;
+    // From the first byte, or only where the script says StartTls.
+    bool fromFirstByte = true;
+    // Offers TLS 1.1 and nothing newer, with the weak settings OpenSSL 3 needs for it.
+    bool onlyTls11 = false;
+};
+
 // A POP3 server on 127.0.0.1 (or ::1) in this process that follows a script on each connection
-// and records every byte clients send. With a certificate it speaks TLS from the first byte.
-// It runs on the test's own event loop.
+// and records every byte clients send (inside TLS: as decrypted). With a certificate it speaks TLS
+// from the first byte. It runs on the test's own event loop.
 class ScriptedPop3Server : public QObject {
     Q_OBJECT
 
 public:
     explicit ScriptedPop3Server(ServerScript script, const TestCertificate* tlsCertificate = nullptr,
                                 bool onIpv6 = false);
+    ScriptedPop3Server(ServerScript script, const ServerTls& tls, bool onIpv6 = false);
     ~ScriptedPop3Server() override;
 
     quint16 Port() const;
