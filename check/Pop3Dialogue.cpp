@@ -1,5 +1,8 @@
 #include "check/Pop3Dialogue.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "accounts/Decimal.h"
 #include "check/ProbeOutcome.h"
 
@@ -35,6 +38,18 @@ std::string TextOf(const std::string& line) {
     return line.substr(0, line.find('\0'));
 }
 
+bool StartsWithOk(std::string_view line) {
+    return line.starts_with("+OK");
+}
+
+// A CAPA line names its capability in its first word, in any case.
+bool NamesCapability(std::string_view line, std::string_view upperCaseName) {
+    const std::string_view word = line.substr(0, line.find(' '));
+    return std::ranges::equal(word, upperCaseName, [](char got, char wanted) {
+        return std::toupper(static_cast<unsigned char>(got)) == wanted;
+    });
+}
+
 }  // namespace
 
 StatReply ParseStatReply(std::string_view line) {
@@ -60,8 +75,8 @@ int StatResult(const StatReply& reply) {
     return count < 0 ? ProbeCode::kRefused : count;
 }
 
-CPop3Dialogue::CPop3Dialogue(std::string_view user, std::string_view password)
-    : m_user(user), m_password(password), m_result(ProbeCode::kDialogueBroken) {
+CPop3Dialogue::CPop3Dialogue(std::string_view user, std::string_view password, Upgrade upgrade)
+    : m_user(user), m_password(password), m_upgrade(upgrade), m_result(ProbeCode::kDialogueBroken) {
     if (HoldsLineBreakOrNul(user) || HoldsLineBreakOrNul(password)) {
         FinishWith(ProbeCode::kRefused);
     }
@@ -70,6 +85,10 @@ CPop3Dialogue::CPop3Dialogue(std::string_view user, std::string_view password)
 std::string CPop3Dialogue::Receive(std::string_view bytes) {
     std::string toSend;
     while (!IsDone() && !bytes.empty()) {
+        if (AwaitsTls()) {
+            FinishWith(ProbeCode::kConnectError);
+            break;
+        }
         bytes.remove_prefix(m_reader.Feed(bytes));
         if (m_reader.IsLineComplete()) {
             toSend += OnLine();
@@ -79,8 +98,16 @@ std::string CPop3Dialogue::Receive(std::string_view bytes) {
     return toSend;
 }
 
+std::string CPop3Dialogue::TlsStarted() {
+    return AwaitsTls() ? SendUser() : std::string();
+}
+
 void CPop3Dialogue::EndStream() {
     if (IsDone()) {
+        return;
+    }
+    if (IsNegotiatingTls()) {
+        FinishWith(ProbeCode::kConnectError);
         return;
     }
     // Only the STAT reply may be cut short by the close: its bytes so far are the reply. Any
@@ -94,15 +121,45 @@ void CPop3Dialogue::EndStream() {
 
 void CPop3Dialogue::Abandon() {
     if (!IsDone()) {
-        FinishWith(ProbeCode::kDialogueBroken);
+        FinishWith(IsNegotiatingTls() ? ProbeCode::kConnectError : ProbeCode::kDialogueBroken);
+    }
+}
+
+bool CPop3Dialogue::IsNegotiatingTls() const {
+    switch (m_step) {
+        case Step::Greeting:
+            return m_upgrade == Upgrade::Stls;
+        case Step::CapaReply:
+        case Step::CapaList:
+        case Step::StlsReply:
+        case Step::TlsHandshake:
+            return true;
+        default:
+            return false;
     }
 }
 
 std::string CPop3Dialogue::OnLine() {
     switch (m_step) {
         case Step::Greeting:
-            m_step = Step::UserReply;
-            return "USER " + m_user + "\r\n";
+            if (m_upgrade == Upgrade::Stls) {
+                m_step = Step::CapaReply;
+                return "CAPA\r\n";
+            }
+            return SendUser();
+        case Step::CapaReply:
+            if (!StartsWithOk(TextOf(m_reader.Line()))) {
+                FinishWith(ProbeCode::kConnectError);
+                return {};
+            }
+            m_step = Step::CapaList;
+            return {};
+        case Step::CapaList:
+            return OnCapaLine(TextOf(m_reader.Line()));
+        case Step::StlsReply:
+            return OnStlsReply(TextOf(m_reader.Line()));
+        case Step::TlsHandshake:
+            break;
         case Step::UserReply:
             m_step = Step::PassReply;
             return "PASS " + m_password + "\r\n";
@@ -118,6 +175,33 @@ std::string CPop3Dialogue::OnLine() {
             break;
     }
     return {};
+}
+
+std::string CPop3Dialogue::OnCapaLine(std::string_view line) {
+    if (line != ".") {
+        m_stlsOffered = m_stlsOffered || NamesCapability(line, "STLS");
+        return {};
+    }
+    if (!m_stlsOffered) {
+        FinishWith(ProbeCode::kConnectError);
+        return {};
+    }
+    m_step = Step::StlsReply;
+    return "STLS\r\n";
+}
+
+std::string CPop3Dialogue::OnStlsReply(std::string_view line) {
+    if (!StartsWithOk(line)) {
+        FinishWith(ProbeCode::kConnectError);
+        return {};
+    }
+    m_step = Step::TlsHandshake;
+    return {};
+}
+
+std::string CPop3Dialogue::SendUser() {
+    m_step = Step::UserReply;
+    return "USER " + m_user + "\r\n";
 }
 
 void CPop3Dialogue::FinishWith(int result) {

@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 
 #include "accounts/LocalText.h"
+#include "check/ConnectionRace.h"
 
 namespace {
 
@@ -15,27 +16,40 @@ constexpr qint64 kReadChunk = 4096;
 // server that floods holds the probe to a fixed amount of memory. Much smaller makes a flood crawl.
 constexpr int kReceiveBufferBytes = 256 * 1024;
 
+CPop3Dialogue::Upgrade UpgradeFor(const std::optional<ServerAddress>& address) {
+    return address && address->security == Pop3Security::StartTls ? CPop3Dialogue::Upgrade::Stls
+                                                                  : CPop3Dialogue::Upgrade::None;
+}
+
 }  // namespace
 
 CPop3Probe::CPop3Probe(const std::string& user, const std::string& password, const std::string& server,
                        const ProbeOptions& options, Done done)
-    : m_dialogue(user, password), m_options(options), m_done(std::move(done)) {
-    m_connectTimer.setSingleShot(true);
-    m_idleTimer.setSingleShot(true);
+    : m_options(options),
+      m_address(ParseServerAddress(server)),
+      m_dialogue(user, password, UpgradeFor(m_address)),
+      m_done(std::move(done)) {
+    for (QTimer* timer : {&m_probeTimer, &m_connectTimer, &m_idleTimer}) {
+        timer->setSingleShot(true);
+    }
+    m_probeTimer.setInterval(m_options.probeTimeout);
     m_connectTimer.setInterval(m_options.connectTimeout);
     m_idleTimer.setInterval(m_options.idleTimeout);
+    connect(&m_probeTimer, &QTimer::timeout, this, &CPop3Probe::OnProbeTimeout);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] { Finish(ProbeCode::kConnectError); });
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
         m_dialogue.Abandon();
         Finish(m_dialogue.Result());
     });
-    Begin(server);
+    m_probeTimer.start();
+    Begin();
 }
 
 CPop3Probe::~CPop3Probe() {
     if (m_lookupId != -1) {
         QHostInfo::abortHostLookup(m_lookupId);
     }
+    delete m_race;
     // The socket must not call back into a half-destroyed probe while it closes.
     if (m_socket != nullptr) {
         m_socket->disconnect(this);
@@ -43,102 +57,124 @@ CPop3Probe::~CPop3Probe() {
     }
 }
 
-void CPop3Probe::Begin(const std::string& server) {
+void CPop3Probe::Begin() {
     if (m_dialogue.IsDone()) {
         Finish(m_dialogue.Result());
         return;
     }
-    const auto address = ParseServerAddress(server);
-    if (!address) {
+    if (!m_address) {
         Finish(ProbeCode::kConnectError);
         return;
     }
-    m_address = *address;
     m_connectTimer.start();
+    m_host = LocalText(m_address->host);
     // An address literal needs no look-up (QHostInfo would even look up its name in reverse).
-    const QString host = LocalText(m_address.host);
-    const QHostAddress literal(host);
+    const QHostAddress literal(m_host);
     if (!literal.isNull()) {
-        m_candidates = {literal};
-        TryNextAddress();
-        return;
+        Connect({literal});
+    } else if (m_options.resolve) {
+        Connect(m_options.resolve(m_host));
+    } else {
+        m_lookupId = QHostInfo::lookupHost(m_host, this, &CPop3Probe::OnLookedUp);
     }
-    m_lookupId = QHostInfo::lookupHost(host, this, &CPop3Probe::OnLookedUp);
 }
 
 void CPop3Probe::OnLookedUp(const QHostInfo& info) {
     m_lookupId = -1;
-    m_candidates = info.addresses();
-    TryNextAddress();
+    Connect(info.addresses());
 }
 
-void CPop3Probe::TryNextAddress() {
-    if (m_candidates.isEmpty()) {
+void CPop3Probe::Connect(const QList<QHostAddress>& addresses) {
+    if (addresses.isEmpty()) {
         Finish(ProbeCode::kConnectError);
         return;
     }
-    const QHostAddress address = m_candidates.takeFirst();
+    const bool tlsFirst = m_address->security == Pop3Security::Tls;
+    m_race = new CConnectionRace(
+        {.addresses = addresses, .port = m_address->port, .tlsPeerName = tlsFirst ? m_host : QString()},
+        [this] { return MakeSocket(); }, m_options.nextAddressDelay, this);
+    connect(m_race, &CConnectionRace::Won, this, &CPop3Probe::OnConnected);
+    connect(m_race, &CConnectionRace::Lost, this, [this] { Finish(ProbeCode::kConnectError); });
+    m_race->Start();
+}
+
+QTcpSocket* CPop3Probe::MakeSocket() const {
     QTcpSocket* socket = nullptr;
-    QSslSocket* tlsSocket = nullptr;
-    if (m_address.tls) {
-        tlsSocket = new QSslSocket(this);
-        QSslConfiguration config = tlsSocket->sslConfiguration();
-        config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-        if (!m_options.extraCaCertificates.isEmpty()) {
-            config.addCaCertificates(m_options.extraCaCertificates);
-        }
-        tlsSocket->setSslConfiguration(config);
-        connect(tlsSocket, &QSslSocket::encrypted, this, &CPop3Probe::OnSocketConnected);
-        socket = tlsSocket;
+    if (m_address->security == Pop3Security::Plain) {
+        socket = new QTcpSocket;
     } else {
-        socket = new QTcpSocket(this);
-        connect(socket, &QTcpSocket::connected, this, &CPop3Probe::OnSocketConnected);
+        auto* tlsSocket = new QSslSocket;
+        ConfigureTls(tlsSocket);
+        socket = tlsSocket;
     }
     connect(socket, &QTcpSocket::connected, socket, [socket] {
         socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
     });
-    connect(socket, &QTcpSocket::readyRead, this, &CPop3Probe::OnReadyRead);
-    connect(socket, &QTcpSocket::errorOccurred, this,
-            [this] { m_inDialogue ? OnConnectionLost() : OnConnectFailed(); });
-    connect(socket, &QTcpSocket::disconnected, this,
-            [this] { m_inDialogue ? OnConnectionLost() : OnConnectFailed(); });
-    m_socket = socket;
-    // A failure may be reported from inside the connect call, so nothing may follow it.
-    if (tlsSocket != nullptr) {
-        tlsSocket->connectToHostEncrypted(address.toString(), m_address.port, LocalText(m_address.host));
-    } else {
-        socket->connectToHost(address, m_address.port);
-    }
+    return socket;
 }
 
-void CPop3Probe::OnSocketConnected() {
+void CPop3Probe::ConfigureTls(QSslSocket* socket) const {
+    QSslConfiguration config = socket->sslConfiguration();
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    // Whatever the library or the program-wide default would allow.
+    config.setProtocol(QSsl::TlsV1_2OrLater);
+    if (!m_options.extraCaCertificates.isEmpty()) {
+        config.addCaCertificates(m_options.extraCaCertificates);
+    }
+    socket->setSslConfiguration(config);
+    // The connection is made to an address; the certificate must carry the name.
+    socket->setPeerVerifyName(m_host);
+}
+
+void CPop3Probe::OnConnected(QTcpSocket* socket) {
+    DropRace();
     m_connectTimer.stop();
-    m_inDialogue = true;
+    m_socket = socket;
+    m_socket->setParent(this);
+    connect(m_socket, &QTcpSocket::readyRead, this, &CPop3Probe::OnReadyRead);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &CPop3Probe::OnConnectionLost);
+    connect(m_socket, &QTcpSocket::disconnected, this, &CPop3Probe::OnConnectionLost);
     m_idleTimer.start();
     OnReadyRead();
 }
 
-void CPop3Probe::OnConnectFailed() {
-    if (m_finished) {
-        return;
-    }
-    DropSocket();
-    TryNextAddress();
-}
-
 void CPop3Probe::OnReadyRead() {
     char chunk[kReadChunk];
-    while (!m_finished && m_inDialogue && m_socket != nullptr && m_socket->bytesAvailable() > 0) {
+    while (!m_finished && !m_tlsStarting && m_socket != nullptr && m_socket->bytesAvailable() > 0) {
         const qint64 got = m_socket->read(chunk, kReadChunk);
         if (got <= 0) {
             break;
         }
         m_idleTimer.start();
+        // Bytes read while the dialogue awaits TLS end it: they never count as replies.
         Send(m_dialogue.Receive(std::string_view(chunk, static_cast<std::size_t>(got))));
         if (m_dialogue.IsDone()) {
             Finish(m_dialogue.Result());
         }
     }
+    if (!m_finished && !m_tlsStarting && m_dialogue.AwaitsTls()) {
+        StartTls();
+    }
+}
+
+void CPop3Probe::StartTls() {
+    auto* tlsSocket = qobject_cast<QSslSocket*>(m_socket);
+    if (tlsSocket == nullptr) {
+        m_dialogue.Abandon();
+        Finish(m_dialogue.Result());
+        return;
+    }
+    m_tlsStarting = true;
+    connect(tlsSocket, &QSslSocket::encrypted, this, &CPop3Probe::OnTlsStarted);
+    // Anything the server sends from here on goes to the handshake, never to the dialogue.
+    tlsSocket->startClientEncryption();
+}
+
+void CPop3Probe::OnTlsStarted() {
+    m_tlsStarting = false;
+    m_idleTimer.start();
+    Send(m_dialogue.TlsStarted());
+    OnReadyRead();
 }
 
 void CPop3Probe::OnConnectionLost() {
@@ -148,6 +184,15 @@ void CPop3Probe::OnConnectionLost() {
     // What arrived before the close still counts.
     OnReadyRead();
     m_dialogue.EndStream();
+    Finish(m_dialogue.Result());
+}
+
+void CPop3Probe::OnProbeTimeout() {
+    if (m_socket == nullptr) {
+        Finish(ProbeCode::kConnectError);
+        return;
+    }
+    m_dialogue.Abandon();
     Finish(m_dialogue.Result());
 }
 
@@ -162,6 +207,16 @@ void CPop3Probe::Send(const std::string& bytes) {
     }
     // Each command goes out before the next reply is awaited.
     m_socket->flush();
+}
+
+void CPop3Probe::DropRace() {
+    if (m_race == nullptr) {
+        return;
+    }
+    m_race->disconnect(this);
+    // It may be in the middle of emitting the signal that brought us here.
+    m_race->deleteLater();
+    m_race = nullptr;
 }
 
 void CPop3Probe::DropSocket() {
@@ -183,12 +238,14 @@ void CPop3Probe::Finish(int result) {
         return;
     }
     m_finished = true;
-    m_connectTimer.stop();
-    m_idleTimer.stop();
+    for (QTimer* timer : {&m_probeTimer, &m_connectTimer, &m_idleTimer}) {
+        timer->stop();
+    }
     if (m_lookupId != -1) {
         QHostInfo::abortHostLookup(m_lookupId);
         m_lookupId = -1;
     }
+    DropRace();
     DropSocket();
     ProbeOutcome outcome{.result = result, .statLine = std::nullopt};
     if (const auto& line = m_dialogue.StatLine()) {

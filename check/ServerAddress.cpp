@@ -8,7 +8,28 @@
 namespace {
 
 constexpr std::string_view kSchemeSeparator = "://";
-constexpr std::string_view kTlsScheme = "pop3s";
+
+struct Scheme {
+    std::string_view name;
+    std::uint16_t defaultPort;
+    Pop3Security security;
+};
+
+constexpr Scheme kSchemes[] = {
+    {"pop3s", ServerAddress::kPop3sPort, Pop3Security::Tls},
+    {"pop3+starttls", ServerAddress::kPop3Port, Pop3Security::StartTls},
+};
+
+const Scheme* FindScheme(std::string_view name) {
+    const QByteArrayView given(name.data(), static_cast<qsizetype>(name.size()));
+    for (const Scheme& scheme : kSchemes) {
+        if (given.compare(QByteArrayView(scheme.name.data(), static_cast<qsizetype>(scheme.name.size())),
+                          Qt::CaseInsensitive) == 0) {
+            return &scheme;
+        }
+    }
+    return nullptr;
+}
 
 bool IsIpv6(std::string_view text) {
     QHostAddress address;
@@ -79,8 +100,8 @@ std::optional<ServerAddress> ParseServerAddress(std::string_view server) {
     if (separator == std::string_view::npos) {
         return ParseHostAndPort(server, ServerAddress{});
     }
-    const QByteArrayView scheme(server.data(), static_cast<qsizetype>(separator));
-    if (scheme.compare(QByteArrayView(kTlsScheme.data(), kTlsScheme.size()), Qt::CaseInsensitive) != 0) {
+    const Scheme* scheme = FindScheme(server.substr(0, separator));
+    if (scheme == nullptr) {
         return std::nullopt;
     }
     std::string_view rest = server.substr(separator + kSchemeSeparator.size());
@@ -88,5 +109,6 @@ std::optional<ServerAddress> ParseServerAddress(std::string_view server) {
     if (rest.ends_with('/')) {
         rest.remove_suffix(1);
     }
-    return ParseHostAndPort(rest, ServerAddress{.host = {}, .port = ServerAddress::kPop3sPort, .tls = true});
+    return ParseHostAndPort(
+        rest, ServerAddress{.host = {}, .port = scheme->defaultPort, .security = scheme->security});
 }

@@ -137,6 +137,67 @@ TEST(Pop3Dialogue, TheStatLineEndsAtItsFirstNul) {
     EXPECT_EQ(leadingNul.Result(), ProbeCode::kRefused);
 }
 
+constexpr const char* kCapaWithStls = "+OK\r\nTOP\r\nUSER\r\nstls\r\nSASL PLAIN\r\n.\r\n";
+
+// A dialogue upgraded with STLS, brought to the point where it waits for TLS.
+CPop3Dialogue AwaitingTls() {
+    CPop3Dialogue dialogue("u", "p", CPop3Dialogue::Upgrade::Stls);
+    Converse(dialogue, {kGreeting, kCapaWithStls, "+OK Begin TLS negotiation now.\r\n"});
+    return dialogue;
+}
+
+TEST(Pop3Dialogue, WithStlsLogsInOnlyOnceTlsIsUp) {
+    CPop3Dialogue dialogue("u", "p", CPop3Dialogue::Upgrade::Stls);
+    EXPECT_EQ(dialogue.Receive(kGreeting), "CAPA\r\n");
+    EXPECT_EQ(dialogue.Receive("+OK Capability list follows\r\nTOP\r\n"), "");
+    EXPECT_EQ(dialogue.Receive("stls\r\n.\r\n"), "STLS\r\n") << "capabilities are named in any case";
+    EXPECT_EQ(dialogue.Receive("+OK Begin TLS\r\n"), "");
+    EXPECT_TRUE(dialogue.AwaitsTls());
+    EXPECT_EQ(dialogue.TlsStarted(), "USER u\r\n");
+    EXPECT_FALSE(dialogue.AwaitsTls());
+    EXPECT_EQ(Converse(dialogue, {"+OK\r\n", "+OK\r\n", "+OK 2 20\r\n"}), "PASS p\r\nSTAT\r\nQUIT\r\n");
+    EXPECT_EQ(dialogue.Result(), 2);
+}
+
+TEST(Pop3Dialogue, WithStlsNeverFallsBackToPlainText) {
+    const std::vector<std::vector<std::string>> refusals{
+        {kGreeting, "+OK\r\nTOP\r\nUSER\r\nSTLSX\r\n.\r\n"},  // not offered
+        {kGreeting, "-ERR unknown command\r\n"},
+        {kGreeting, kCapaWithStls, "-ERR not now\r\n"},
+        {kGreeting, kCapaWithStls, "OK\r\n"},
+    };
+    for (const auto& replies : refusals) {
+        CPop3Dialogue dialogue("u", "p", CPop3Dialogue::Upgrade::Stls);
+        const std::string sent = Converse(dialogue, replies);
+        EXPECT_TRUE(dialogue.IsDone()) << replies.back();
+        EXPECT_EQ(dialogue.Result(), ProbeCode::kConnectError) << replies.back();
+        EXPECT_EQ(sent.find("USER"), std::string::npos) << replies.back();
+        EXPECT_EQ(dialogue.TlsStarted(), "");
+    }
+    CPop3Dialogue closed = AwaitingTls();
+    closed.EndStream();
+    EXPECT_EQ(closed.Result(), ProbeCode::kConnectError);
+    CPop3Dialogue abandoned("u", "p", CPop3Dialogue::Upgrade::Stls);
+    abandoned.Receive(kGreeting);
+    abandoned.Abandon();
+    EXPECT_EQ(abandoned.Result(), ProbeCode::kConnectError);
+    EXPECT_EQ(abandoned.TlsStarted(), "");
+}
+
+TEST(Pop3Dialogue, NothingBetweenTheStlsReplyAndTlsCountsAsAReply) {
+    CPop3Dialogue samePacket("u", "p", CPop3Dialogue::Upgrade::Stls);
+    Converse(samePacket, {kGreeting, kCapaWithStls});
+    EXPECT_EQ(samePacket.Receive("+OK\r\n+OK\r\n+OK\r\n+OK 9 99\r\n"), "");
+    EXPECT_EQ(samePacket.Result(), ProbeCode::kConnectError);
+    EXPECT_EQ(samePacket.TlsStarted(), "");
+    EXPECT_FALSE(samePacket.StatLine().has_value());
+
+    CPop3Dialogue later = AwaitingTls();
+    EXPECT_EQ(later.Receive("+"), "");
+    EXPECT_EQ(later.Result(), ProbeCode::kConnectError);
+    EXPECT_EQ(later.TlsStarted(), "");
+}
+
 struct StatCase {
     const char* line;
     int result;

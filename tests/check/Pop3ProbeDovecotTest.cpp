@@ -24,6 +24,7 @@ protected:
     static std::string Tls(const std::string& host = "127.0.0.1") {
         return "pop3s://" + host + ":" + std::to_string(s_server->Pop3sPort());
     }
+    static std::string Stls() { return "pop3+starttls://127.0.0.1:" + std::to_string(s_server->Pop3Port()); }
     static ProbeOptions Trusting() { return TestProbeOptions({s_server->Certificate().certificate}); }
 
     static inline std::unique_ptr<DovecotServer> s_server;
@@ -44,6 +45,28 @@ TEST_F(Pop3ProbeDovecot, CountsTheMessagesOverPlainPop3AndTls) {
     }
 }
 
+TEST_F(Pop3ProbeDovecot, CountsTheMessagesAfterStlsWithTheLoginInsideTls) {
+    s_server->SetMessageCount("bob", 2);
+    const qsizetype logBefore = s_server->Log().size();
+    const ProbeOutcome outcome = RunProbe("bob", "hunter2", Stls(), Trusting());
+    EXPECT_EQ(outcome.result, 2);
+    ASSERT_TRUE(outcome.statLine.has_value());
+    EXPECT_TRUE(outcome.statLine->startsWith("+OK 2 ")) << outcome.statLine->constData();
+    // Dovecot notes on each login whether it came inside TLS.
+    QString login;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QStringList lines = s_server->Log().mid(logBefore).split('\n');
+            const auto found = std::find_if(lines.begin(), lines.end(), [](const QString& line) {
+                return line.contains("Login: user=<bob>");
+            });
+            login = found != lines.end() ? *found : QString();
+            return !login.isEmpty();
+        },
+        10000));
+    EXPECT_TRUE(login.contains(", TLS")) << login.toStdString();
+}
+
 TEST_F(Pop3ProbeDovecot, ReachesTheServerByNameAndOverIpv6) {
     s_server->SetMessageCount("bob", 2);
     EXPECT_EQ(RunProbe("bob", "hunter2", Tls("localhost"), Trusting()).result, 2);
@@ -55,7 +78,7 @@ TEST_F(Pop3ProbeDovecot, ReachesTheServerByNameAndOverIpv6) {
 
 TEST_F(Pop3ProbeDovecot, AWrongPasswordIsRefusedWithTheServersOwnLine) {
     s_server->SetMessageCount("alice", 3);
-    for (const std::string& server : {Plain(), Tls()}) {
+    for (const std::string& server : {Plain(), Tls(), Stls()}) {
         const ProbeOutcome outcome = RunProbe("alice", "wrong", server, Trusting());
         EXPECT_EQ(outcome.result, ProbeCode::kRefused) << server;
         // After the failed login dovecot does not know STAT in its state.
@@ -65,9 +88,11 @@ TEST_F(Pop3ProbeDovecot, AWrongPasswordIsRefusedWithTheServersOwnLine) {
 }
 
 TEST_F(Pop3ProbeDovecot, AnUntrustedCertificateIsAConnectionError) {
-    const ProbeOutcome outcome = RunProbe("alice", "secret", Tls(), TestProbeOptions());
-    EXPECT_EQ(outcome.result, ProbeCode::kConnectError);
-    EXPECT_FALSE(outcome.statLine.has_value());
+    for (const std::string& server : {Tls(), Stls()}) {
+        const ProbeOutcome outcome = RunProbe("alice", "secret", server, TestProbeOptions());
+        EXPECT_EQ(outcome.result, ProbeCode::kConnectError) << server;
+        EXPECT_FALSE(outcome.statLine.has_value());
+    }
     // The certificate names 127.0.0.1, ::1 and localhost only.
     EXPECT_EQ(RunProbe("alice", "secret", Tls("127.0.0.2"), Trusting()).result, ProbeCode::kConnectError);
 }

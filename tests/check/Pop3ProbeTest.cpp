@@ -1,19 +1,20 @@
 // The probe against a scripted server on loopback that misbehaves in every way it can.
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "check/Pop3Probe.h"
 #include "tests/check/ProbeTestSupport.h"
+#include "tests/servers/BlackHoleListener.h"
 #include "tests/servers/ScriptedPop3Server.h"
 
 namespace {
@@ -178,27 +179,58 @@ TEST(Pop3Probe, TakesBinaryJunkWithNuls) {
 }
 
 TEST(Pop3Probe, AConnectionThatNeverCompletesIsAConnectionError) {
-    // A listener whose accept queue is full: the kernel drops further connection requests, so the
-    // connect neither succeeds nor fails.
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(::listen(listener, 0), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&address), length), 0);
-
+    const BlackHoleListener blackHole(QHostAddress::LocalHost);
     ProbeOptions options = TestProbeOptions();
     options.connectTimeout = std::chrono::milliseconds(300);
     const ProbeOutcome outcome =
-        RunProbe("alice", "pw", "127.0.0.1:" + std::to_string(ntohs(address.sin_port)), options);
+        RunProbe("alice", "pw", "127.0.0.1:" + std::to_string(blackHole.Port()), options);
     EXPECT_EQ(outcome.result, ProbeCode::kConnectError);
     EXPECT_FALSE(outcome.statLine.has_value());
-    ::close(filler);
-    ::close(listener);
+}
+
+TEST(Pop3Probe, TheWholeProbeHasATimeLimit) {
+    ProbeOptions options = TestProbeOptions();
+    options.probeTimeout = std::chrono::milliseconds(1000);
+    // Every byte comes well within the idle limit, but the greeting never ends.
+    const Observed dripping = ProbeScript(ServerScript().Drip('.', std::chrono::milliseconds(100)), options);
+    EXPECT_EQ(dripping.outcome.result, ProbeCode::kDialogueBroken);
+    EXPECT_EQ(dripping.sent, "");
+
+    const BlackHoleListener blackHole(QHostAddress::LocalHost);
+    const ProbeOutcome neverConnected =
+        RunProbe("alice", "pw", "127.0.0.1:" + std::to_string(blackHole.Port()), options);
+    EXPECT_EQ(neverConnected.result, ProbeCode::kConnectError);
+}
+
+// A name whose first address is `first` and whose second is the scripted server's 127.0.0.1.
+ProbeOptions NameWithAddresses(const QHostAddress& first) {
+    ProbeOptions options = TestProbeOptions();
+    options.resolve = [first](const QString& name) {
+        return name == "mail.test" ? QList<QHostAddress>{first, QHostAddress(QHostAddress::LocalHost)}
+                                   : QList<QHostAddress>{};
+    };
+    return options;
+}
+
+TEST(Pop3Probe, ADeadFirstAddressDoesNotHideAWorkingSecond) {
+    ScriptedPop3Server server(StatAnsweredWith("+OK 1 1\r\n"));
+    // Loopback answers on every 127.x.y.z; this one drops the connection requests.
+    const BlackHoleListener blackHole(QHostAddress("127.0.0.2"), server.Port());
+    // Tried one after the other, the first address would take the whole connect limit.
+    const Observed observed = ProbeAndCollect(server, "mail.test:" + std::to_string(server.Port()),
+                                              NameWithAddresses(QHostAddress("127.0.0.2")));
+    EXPECT_EQ(observed.outcome.result, 1);
+    EXPECT_EQ(observed.sent, kAllCommands);
+}
+
+TEST(Pop3Probe, ARefusedAddressMovesOnAtOnce) {
+    ScriptedPop3Server server(StatAnsweredWith("+OK 1 1\r\n"));
+    ProbeOptions options = NameWithAddresses(QHostAddress("127.0.0.3"));
+    // Only a refusal, never the delay, can start the second attempt before the connect limit.
+    options.nextAddressDelay = std::chrono::hours(1);
+    const Observed observed = ProbeAndCollect(server, "mail.test:" + std::to_string(server.Port()), options);
+    EXPECT_EQ(observed.outcome.result, 1);
+    EXPECT_EQ(observed.sent, kAllCommands);
 }
 
 TEST(Pop3Probe, NeverSendsCredentialsWithLineBreaksOrNul) {
@@ -322,6 +354,22 @@ protected:
                                TestProbeOptions({shown.certificate}));
     }
 
+    // A server that offers STLS and upgrades with `shown`; `afterStls` is its reply to STLS.
+    static Observed ProbeStls(const TestCertificate& shown, const QByteArray& afterStls = "+OK Begin TLS\r\n",
+                              const QByteArray& capabilities = "+OK\r\nUSER\r\nSTLS\r\n.\r\n") {
+        const ServerScript script = ServerScript::Conversation(kGreeting, {capabilities, afterStls})
+                                        .StartTls()
+                                        .AwaitLine()
+                                        .Send("+OK\r\n")
+                                        .AwaitLine()
+                                        .Send("+OK\r\n")
+                                        .AwaitLine()
+                                        .Send("+OK 3 33\r\n");
+        ScriptedPop3Server server(script, ServerTls{.certificate = &shown, .fromFirstByte = false});
+        return ProbeAndCollect(server, "pop3+starttls://127.0.0.1:" + std::to_string(server.Port()),
+                               TestProbeOptions({s_good->certificate}));
+    }
+
     static inline QTemporaryDir* s_folder = nullptr;
     static inline TestCertificate* s_good = nullptr;
     static inline TestCertificate* s_otherName = nullptr;
@@ -361,6 +409,86 @@ TEST_F(Pop3ProbeTls, AHandshakeThatNeverEndsIsAConnectionError) {
     EXPECT_FALSE(observed.outcome.statLine.has_value());
     // Only the start of a TLS handshake went out, no command.
     EXPECT_FALSE(observed.sent.contains("USER"));
+}
+
+TEST_F(Pop3ProbeTls, StlsNeverFallsBackToPlainText) {
+    const Observed upgraded = ProbeStls(*s_good);
+    EXPECT_EQ(upgraded.outcome.result, 3);
+    EXPECT_EQ(upgraded.sent, "CAPA\r\nSTLS\r\n" + kAllCommands);
+
+    const Observed notOffered = ProbeStls(*s_good, "+OK Begin TLS\r\n", "+OK\r\nUSER\r\n.\r\n");
+    EXPECT_EQ(notOffered.outcome.result, ProbeCode::kConnectError);
+    EXPECT_EQ(notOffered.sent, "CAPA\r\n");
+
+    const Observed noCapa = ProbeStls(*s_good, "+OK Begin TLS\r\n", "-ERR unknown command\r\n");
+    EXPECT_EQ(noCapa.outcome.result, ProbeCode::kConnectError);
+    EXPECT_EQ(noCapa.sent, "CAPA\r\n");
+
+    const Observed refused = ProbeStls(*s_good, "-ERR TLS not available\r\n");
+    EXPECT_EQ(refused.outcome.result, ProbeCode::kConnectError);
+    EXPECT_EQ(refused.sent, "CAPA\r\nSTLS\r\n");
+
+    for (const TestCertificate* shown : {s_otherName, s_expired}) {
+        const Observed unverified = ProbeStls(*shown);
+        EXPECT_EQ(unverified.outcome.result, ProbeCode::kConnectError)
+            << shown->certificateFile.toStdString();
+        EXPECT_FALSE(unverified.outcome.statLine.has_value());
+        EXPECT_EQ(unverified.sent, "CAPA\r\nSTLS\r\n");
+    }
+}
+
+TEST_F(Pop3ProbeTls, RepliesSentBeforeTheStlsHandshakeAreNeverBelieved) {
+    // An attacker in the middle answers USER, PASS and STAT in plain text, in the same packet.
+    const Observed observed = ProbeStls(*s_good, "+OK Begin TLS\r\n+OK\r\n+OK\r\n+OK 9 99\r\n");
+    EXPECT_EQ(observed.outcome.result, ProbeCode::kConnectError);
+    EXPECT_FALSE(observed.outcome.statLine.has_value());
+    EXPECT_EQ(observed.sent, "CAPA\r\nSTLS\r\n");
+}
+
+// Makes the program-wide TLS default allow TLS 1.1 for as long as it lives.
+class Tls11AllowedByDefault {
+public:
+    Tls11AllowedByDefault() : m_saved(QSslConfiguration::defaultConfiguration()) {
+        QSslConfiguration weak = m_saved;
+        weak.setProtocol(QSsl::AnyProtocol);
+        // OpenSSL 3 speaks TLS 1.1 only at security level 0.
+        weak.setBackendConfigurationOption("CipherString", "DEFAULT:@SECLEVEL=0");
+        QSslConfiguration::setDefaultConfiguration(weak);
+    }
+    ~Tls11AllowedByDefault() { QSslConfiguration::setDefaultConfiguration(m_saved); }
+
+private:
+    QSslConfiguration m_saved;
+};
+
+TEST_F(Pop3ProbeTls, RefusesServersOlderThanTls12WhateverTheDefault) {
+    const Tls11AllowedByDefault allowed;
+    const ServerTls tls11{.certificate = s_good, .fromFirstByte = true, .onlyTls11 = true};
+    ScriptedPop3Server tlsServer(StatAnsweredWith("+OK 3 33\r\n"), tls11);
+    // A socket left at the default does connect: the refusal below is the probe's own doing.
+    QSslSocket plainDefault;
+    plainDefault.setPeerVerifyMode(QSslSocket::VerifyNone);
+    QSignalSpy encrypted(&plainDefault, &QSslSocket::encrypted);
+    plainDefault.connectToHostEncrypted("127.0.0.1", tlsServer.Port());
+    ASSERT_TRUE(encrypted.wait(10000)) << plainDefault.errorString().toStdString();
+    plainDefault.abort();
+
+    const Observed tls = ProbeAndCollect(tlsServer, "pop3s://127.0.0.1:" + std::to_string(tlsServer.Port()),
+                                         TestProbeOptions({s_good->certificate}));
+    EXPECT_EQ(tls.outcome.result, ProbeCode::kConnectError);
+    EXPECT_FALSE(tls.sent.contains("USER"));
+
+    ScriptedPop3Server stlsServer(
+        ServerScript::Conversation(kGreeting, {"+OK\r\nSTLS\r\n.\r\n", "+OK\r\n"})
+            .StartTls()
+            .AwaitLine()
+            .Send("+OK\r\n"),
+        ServerTls{.certificate = s_good, .fromFirstByte = false, .onlyTls11 = true});
+    const Observed stls =
+        ProbeAndCollect(stlsServer, "pop3+starttls://127.0.0.1:" + std::to_string(stlsServer.Port()),
+                        TestProbeOptions({s_good->certificate}));
+    EXPECT_EQ(stls.outcome.result, ProbeCode::kConnectError);
+    EXPECT_EQ(stls.sent, "CAPA\r\nSTLS\r\n");
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 namespace {
 
 ServerAddress Plain(const std::string& host, std::uint16_t port = 110) {
-    return {host, port, false};
+    return {host, port, Pop3Security::Plain};
 }
 ServerAddress Tls(const std::string& host, std::uint16_t port = 995) {
-    return {host, port, true};
+    return {host, port, Pop3Security::Tls};
+}
+ServerAddress StartTls(const std::string& host, std::uint16_t port = 110) {
+    return {host, port, Pop3Security::StartTls};
 }
 
 TEST(ServerAddress, ABareHostIsPlainPop3OnPort110) {
@@ -38,6 +41,13 @@ TEST(ServerAddress, Pop3sMeansTlsOnPort995UnlessGiven) {
     EXPECT_EQ(ParseServerAddress("pop3s://127.0.0.1:2995"), Tls("127.0.0.1", 2995));
     EXPECT_EQ(ParseServerAddress("POP3S://[::1]:2995/"), Tls("::1", 2995));
     EXPECT_EQ(ParseServerAddress("pop3s://::1"), Tls("::1"));
+}
+
+TEST(ServerAddress, Pop3StarttlsMeansStlsOnPort110UnlessGiven) {
+    EXPECT_EQ(ParseServerAddress("pop3+starttls://mail.example.org"), StartTls("mail.example.org"));
+    EXPECT_EQ(ParseServerAddress("POP3+StartTLS://[::1]:2110/"), StartTls("::1", 2110));
+    EXPECT_FALSE(ParseServerAddress("pop3+starttls://").has_value());
+    EXPECT_FALSE(ParseServerAddress("pop3+tls://h").has_value());
 }
 
 TEST(ServerAddress, RefusesOtherSchemesBadPortsAndEmptyHosts) {
