@@ -27,8 +27,8 @@ int StatResult(const StatReply& reply);
 // Upgraded with STLS, it first asks CAPA and sends STLS only when the server offers it; on "+OK" it
 // waits until the caller has started TLS and said so. Until then nothing but a clean "+OK" to
 // STLS moves it on, and any failure is a connection error: the credentials never go out in plain
-// text. Bytes after that "+OK" and before TLS are not the server's (an attacker in the middle could
-// have put them there to answer USER, PASS and STAT himself), so they end it as well.
+// text. Bytes after that "+OK" and before TLS cannot be told from an attacker's in the middle, who
+// would put them there to answer USER, PASS and STAT himself, so they end it as well.
 class CPop3Dialogue {
 public:
     enum class Upgrade { None, Stls };
