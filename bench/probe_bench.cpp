@@ -1,5 +1,6 @@
-// Times one probe against a local dovecot beside a minimal blocking client and curl, and measures
-// the longest the event loop stalls while probes run.
+// Times one probe against a local dovecot beside a minimal blocking client and curl, over TLS and
+// upgraded with STLS, and by a name whose first address is black-holed; and measures the longest
+// the event loop stalls while probes run.
 //
 // Usage: probe_bench [rounds]   (prints a Markdown table)
 #include <arpa/inet.h>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "check/Pop3Probe.h"
+#include "tests/servers/BlackHoleListener.h"
 #include "tests/servers/DovecotServer.h"
 
 namespace {
@@ -221,6 +223,7 @@ int main(int argc, char** argv) {
     dovecot.SetMessageCount(kUser, kMessages);
     const std::string plain = "127.0.0.1:" + std::to_string(dovecot.Pop3Port());
     const std::string tls = "pop3s://127.0.0.1:" + std::to_string(dovecot.Pop3sPort());
+    const std::string stls = "pop3+starttls://127.0.0.1:" + std::to_string(dovecot.Pop3Port());
     ProbeOptions options;
     options.extraCaCertificates = {dovecot.Certificate().certificate};
 
@@ -232,7 +235,7 @@ int main(int argc, char** argv) {
         TimeMinimalClient(dovecot.Pop3Port(), kMessages);
         TimeCurl(dovecot.Pop3Port());
     }
-    std::vector<double> probe, minimal, curl, probeTls;
+    std::vector<double> probe, minimal, curl, probeTls, probeStls;
     for (int i = 0; i < rounds; ++i) {
         // Rotate the order so that none of them always follows the same one.
         const std::function<void()> runs[] = {
@@ -240,10 +243,25 @@ int main(int argc, char** argv) {
             [&] { minimal.push_back(TimeMinimalClient(dovecot.Pop3Port(), kMessages)); },
             [&] { curl.push_back(TimeCurl(dovecot.Pop3Port())); },
             [&] { probeTls.push_back(TimeProbe(tls, options, kMessages)); },
+            [&] { probeStls.push_back(TimeProbe(stls, options, kMessages)); },
         };
-        for (int k = 0; k < 4; ++k) {
-            runs[(i + k) % 4]();
+        const int kinds = static_cast<int>(std::size(runs));
+        for (int k = 0; k < kinds; ++k) {
+            runs[(i + k) % kinds]();
         }
+    }
+
+    // A name whose first address drops every connection request and whose second is dovecot's.
+    const BlackHoleListener blackHole(QHostAddress("127.0.0.2"), dovecot.Pop3Port());
+    ProbeOptions raceOptions = options;
+    raceOptions.resolve = [](const QString&) {
+        return QList<QHostAddress>{QHostAddress("127.0.0.2"), QHostAddress(QHostAddress::LocalHost)};
+    };
+    const std::string raced = "mail.test:" + std::to_string(dovecot.Pop3Port());
+    std::vector<double> probeRaced, probeDirect;
+    for (int i = 0; i < std::max(1, rounds / 10); ++i) {
+        probeRaced.push_back(TimeProbe(raced, raceOptions, kMessages));
+        probeDirect.push_back(TimeProbe(plain, options, kMessages));
     }
 
     ProbeOptions silentOptions = options;
@@ -257,12 +275,20 @@ int main(int argc, char** argv) {
     const Stall stallLookup = StallOf(10, "localhost:" + std::to_string(dovecot.Pop3Port()), options);
 
     const double mProbe = Median(probe), mMinimal = Median(minimal), mCurl = Median(curl),
-                 mTls = Median(probeTls);
+                 mTls = Median(probeTls), mStls = Median(probeStls);
     std::printf("| Run (median of %d, ms) | Time | Probe / it |\n|---|---|---|\n", rounds);
     std::printf("| probe, plain POP3 | %.2f | 1.00 |\n", mProbe);
     std::printf("| minimal blocking client, same 4 commands | %.2f | %.2f |\n", mMinimal, mProbe / mMinimal);
     std::printf("| curl -X STAT -I pop3:// (process included) | %.2f | %.2f |\n", mCurl, mProbe / mCurl);
-    std::printf("| probe, POP3 over TLS | %.2f | %.2f |\n\n", mTls, mProbe / mTls);
+    std::printf("| probe, POP3 over TLS (pop3s) | %.2f | %.2f |\n", mTls, mProbe / mTls);
+    std::printf("| probe, POP3 upgraded with STLS (pop3+starttls) | %.2f | %.2f |\n\n", mStls,
+                mProbe / mStls);
+    std::printf("| Name with a black-holed first address (median of %zu, ms) | Time |\n|---|---|\n",
+                probeRaced.size());
+    std::printf("| whole probe by the name, first address black-holed | %.2f |\n", Median(probeRaced));
+    std::printf("| whole probe to the working address directly, same rounds | %.2f |\n", Median(probeDirect));
+    std::printf("| time to the working second address (difference) | %.2f |\n\n",
+                Median(probeRaced) - Median(probeDirect));
     std::printf("| Longest event-loop stall while probes run | wall ms | on-CPU ms |\n|---|---|---|\n");
     const auto row = [](const char* what, const Stall& stall) {
         std::printf("| %s | %.2f | %.2f |\n", what, stall.wallMs, stall.cpuMs);
