@@ -24,6 +24,35 @@ bool IsInstalledCopy(const QString& executableDir) {
     return QFileInfo(QDir(executableDir).filePath("../share/quillpost")).isDir();
 }
 
+bool Failed(QString* reason, const QString& why) {
+    if (reason != nullptr) {
+        *reason = why;
+    }
+    return false;
+}
+
+// Writes `bytes` over the file's old contents. Should the write stop part-way (a full disk, a
+// quota), the old contents go back, so the file is never left half old and half new.
+bool RewriteInPlace(const QString& path, const QByteArray& bytes, QString* reason) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
+        return Failed(reason, file.errorString());
+    }
+    const QByteArray old = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return Failed(reason, file.errorString());
+    }
+    if (file.seek(0) && file.write(bytes) == bytes.size() && file.flush() && file.resize(bytes.size())) {
+        return true;
+    }
+    const QString why = file.errorString();
+    file.seek(0);
+    file.write(old);
+    file.flush();
+    file.resize(old.size());
+    return Failed(reason, why);
+}
+
 }  // namespace
 
 QString AccountFilePath(const QString& executableDir, const QString& perUserDir) {
@@ -40,11 +69,15 @@ QString AccountFilePathForThisProgram() {
                            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
-void LoadAccounts(const QString& path, CAccountList& list) {
+AccountFileRead LoadAccounts(const QString& path, CAccountList& list) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return;
+        if (!QFileInfo::exists(path)) {
+            return {AccountFileRead::Result::Missing, {}};
+        }
+        return {AccountFileRead::Result::Incomplete, file.errorString()};
     }
+    AccountFileRead read;
     QByteArray bytes;
     char chunk[64 * 1024];
     for (;;) {
@@ -52,6 +85,7 @@ void LoadAccounts(const QString& path, CAccountList& list) {
         if (got < 0) {
             // Only the lines read completely before the error count.
             bytes.truncate(bytes.lastIndexOf('\n') + 1);
+            read = {AccountFileRead::Result::Incomplete, file.errorString()};
             break;
         }
         if (got == 0) {
@@ -60,26 +94,34 @@ void LoadAccounts(const QString& path, CAccountList& list) {
         bytes.append(chunk, got);
     }
     ParseAccountFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), list);
+    return read;
 }
 
-bool SaveAccounts(const QString& path, const CAccountList& list) {
+bool SaveAccounts(const QString& path, const CAccountList& list, QString* reason) {
+    const std::string text = FormatAccountFile(list);
+    const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
     const bool isNew = !QFileInfo::exists(path);
     if (isNew) {
         QDir().mkpath(QFileInfo(path).absolutePath());
     }
     QSaveFile file(path);
-    file.setDirectWriteFallback(false);  // never write the real file in place
+    file.setDirectWriteFallback(false);  // only when the folder refuses the temporary file, below
     if (!file.open(QIODevice::WriteOnly)) {
-        return false;
+        if (!isNew) {
+            // A read-only folder holding a writable file: the file was always written in place.
+            return RewriteInPlace(path, bytes, reason);
+        }
+        return Failed(reason, file.errorString());
     }
     if (isNew && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        const QString why = file.errorString();
         file.cancelWriting();
-        return false;
+        return Failed(reason, why);
     }
-    const std::string text = FormatAccountFile(list);
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
         file.cancelWriting();
-        return false;
+        return Failed(reason, why);
     }
-    return file.commit();
+    return file.commit() || Failed(reason, file.errorString());
 }

@@ -4,7 +4,7 @@
 #include <QTimerEvent>
 #include <algorithm>
 
-#include "accounts/LocalText.h"
+#include "accounts/AccountText.h"
 #include "check/AccountIcon.h"
 #include "check/Alerts.h"
 #include "check/Prober.h"
@@ -88,7 +88,7 @@ void CCheckScheduler::RemoveAccountIcons() {
 
 void CCheckScheduler::AddAccountIcon(int position, const CAccount& account) {
     m_tray.NotifyTray(TrayRequest::Add, TrayId::kFirstAccount + position,
-                      AccountTrayIcon(LocalText(account.m_strIconFile)), LocalText(account.m_strUser));
+                      AccountTrayIcon(DisplayText(account.m_strIconFile)), DisplayText(account.m_strUser));
 }
 
 const CAccount* CCheckScheduler::EnabledAccountOf(std::uint32_t timerId) const {
@@ -177,10 +177,10 @@ void CCheckScheduler::ApplyResult(int position, int result) {
     m_tray.NotifyTray(TrayRequest::Modify, TrayId::kMain, TrayIcon::Builtin(IconId::kMail),
                       QString::asprintf(Str::kMailCount, result));
     if (AlertDue(account.m_bSound, account.m_nSoundMode, account.m_nLastCount, result)) {
-        m_alerts.PlayAlertSound(LocalText(account.m_strSoundFile));
+        m_alerts.PlayAlertSound(DisplayText(account.m_strSoundFile));
     }
     if (AlertDue(account.m_bLaunch, account.m_nLaunchMode, account.m_nLastCount, result)) {
-        m_alerts.LaunchFile(nullptr, LocalText(account.m_strLaunchFile));
+        m_alerts.LaunchFile(nullptr, DisplayText(account.m_strLaunchFile));
     }
     account.m_nLastCount = result;
 }

@@ -5,7 +5,7 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 
-#include "accounts/LocalText.h"
+#include "accounts/AccountText.h"
 #include "check/ConnectionRace.h"
 
 namespace {
@@ -67,7 +67,7 @@ void CPop3Probe::Begin() {
         return;
     }
     m_connectTimer.start();
-    m_host = LocalText(m_address->host);
+    m_host = DisplayText(m_address->host);
     // An address literal needs no look-up (QHostInfo would even look up its name in reverse).
     const QHostAddress literal(m_host);
     if (!literal.isNull()) {

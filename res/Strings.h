@@ -36,6 +36,22 @@ inline constexpr char kColumnTime[] = "Time";
 inline constexpr char kColumnCount[] = "Count";
 inline constexpr char kConfirmDelete[] = "削除してもよろしいですか？";
 
+// The account file's failures: %1 the file, %2 the system's reason, %3 where an unread file is kept.
+inline constexpr char kReadFailed[] =
+    "アカウント ファイルを読み込めませんでした。\n%1\n（%2）\n\n"
+    "このファイルは上書きしません。アカウントを保存するときは、先にこのファイルを次の名前で残します。\n%3";
+inline constexpr char kSaveFailed[] =
+    "アカウント ファイルを保存できませんでした。\n%1\n（%2）\n\n"
+    "変更はプログラムの中に残っています。次に追加・編集・削除するときと終了するときに、もう一度保存します。";
+inline constexpr char kExitSaveFailed[] =
+    "アカウント ファイルを保存できませんでした。\n%1\n（%2）\n\n"
+    "「再試行」でもう一度保存します。「保存せずに終了」を選ぶと、前回の保存のあとの変更は失われます。";
+inline constexpr char kRetryButton[] = "再試行";
+inline constexpr char kEndWithoutSaving[] = "保存せずに終了";
+inline constexpr int kReadFailedId = 108;
+inline constexpr int kSaveFailedId = 109;
+inline constexpr int kExitSaveFailedId = 110;
+
 // Account settings dialog.
 inline constexpr char kSettingsCaption[] = "設定";
 inline constexpr char kUserLabel[] = "ユーザー名";
@@ -59,10 +75,14 @@ inline constexpr char kIconInitialName[] = "*.ICO";
 inline constexpr char kEnterInteger[] = "整数を入力してください。";
 inline constexpr char kIntervalRange[] = "1 から 2147483 までの整数を入力してください。";
 inline constexpr char kNoComma[] = "カンマ（,）は使用できません。";
+inline constexpr char kNoControlCharacter[] = "改行やタブなどの制御文字は使用できません。";
+inline constexpr char kNoEdgeBlank[] = "先頭と末尾に空白は使用できません。";
 // Ids of the settings dialog's messages, for their help topics.
 inline constexpr int kEnterIntegerId = 0xF110;
 inline constexpr int kIntervalRangeId = 104;
 inline constexpr int kNoCommaId = 105;
+inline constexpr int kNoControlCharacterId = 106;
+inline constexpr int kNoEdgeBlankId = 107;
 
 // About box.
 inline constexpr char kAboutCaption[] = "ﾊﾞｰｼﾞｮﾝ情報 Quillpost";

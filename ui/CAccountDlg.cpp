@@ -7,9 +7,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
+#include "accounts/AccountText.h"
 #include "accounts/CAccount.h"
-#include "accounts/LocalText.h"
 #include "check/AccountIcon.h"
 #include "check/Alerts.h"
 #include "check/CheckScheduler.h"
@@ -35,15 +36,19 @@ QLineEdit* AddEdit(QWidget* parent, const DialogUnits& du, const char* id, int x
     return edit;
 }
 
-// Text: the whole text; towards the control only when it differs, so the caret stays put.
+// Text: the whole text; towards the control only when it differs, so the caret stays put. A box
+// still showing the member's text leaves the member's bytes alone: text from another system's
+// encoding would not survive the trip through the local one.
 void ExchangeText(bool toMembers, QLineEdit* box, std::string& member) {
+    const QString shown = DisplayText(member);
     if (toMembers) {
-        member = LocalBytes(box->text());
+        if (box->text() != shown) {
+            member = TypedBytes(box->text());
+        }
         return;
     }
-    const QString text = LocalText(member);
-    if (box->text() != text) {
-        box->setText(text);
+    if (box->text() != shown) {
+        box->setText(shown);
     }
 }
 
@@ -224,11 +229,31 @@ void CAccountDlg::FailOn(QLineEdit* box, const char* message, int stringId) {
     box->selectAll();
 }
 
-// A comma would split the field in ACCOUNT.CSV and shift every field after it.
-bool CAccountDlg::RefuseCommas() {
-    for (QLineEdit* box : {m_password, m_server, m_soundFile, m_launchFile, m_user, m_iconFile}) {
-        if (box->text().contains(u',')) {
+// A box whose text the file cannot hold, or would give back changed, is refused: a comma splits
+// the field, a control character can end the line, and the reader drops blanks at a field's ends.
+// A box left as it opened is written back byte for byte, so only changed boxes are looked at.
+bool CAccountDlg::RefuseUnstorableText() {
+    const std::pair<QLineEdit*, std::string CAccount::*> boxes[] = {
+        {m_password, &CAccount::m_strPassword},   {m_server, &CAccount::m_strServer},
+        {m_soundFile, &CAccount::m_strSoundFile}, {m_launchFile, &CAccount::m_strLaunchFile},
+        {m_user, &CAccount::m_strUser},           {m_iconFile, &CAccount::m_strIconFile},
+    };
+    for (const auto& [box, field] : boxes) {
+        const QString text = box->text();
+        if (m_opened && text == DisplayText((*m_opened).*field)) {
+            continue;
+        }
+        if (text.contains(u',')) {
             FailOn(box, Str::kNoComma, Str::kNoCommaId);
+            return true;
+        }
+        if (std::any_of(text.cbegin(), text.cend(),
+                        [](QChar c) { return c.category() == QChar::Other_Control; })) {
+            FailOn(box, Str::kNoControlCharacter, Str::kNoControlCharacterId);
+            return true;
+        }
+        if (text.startsWith(u' ') || text.endsWith(u' ')) {
+            FailOn(box, Str::kNoEdgeBlank, Str::kNoEdgeBlankId);
             return true;
         }
     }
@@ -236,7 +261,7 @@ bool CAccountDlg::RefuseCommas() {
 }
 
 void CAccountDlg::accept() {
-    if (RefuseCommas() || !TransferData(true)) {
+    if (RefuseUnstorableText() || !TransferData(true)) {
         return;
     }
     QDialog::accept();
@@ -262,7 +287,7 @@ void CAccountDlg::showEvent(QShowEvent* event) {
 }
 
 void CAccountDlg::ShowIconPreview(const std::string& file) {
-    const QIcon icon = IconFromFile(LocalText(file));
+    const QIcon icon = IconFromFile(DisplayText(file));
     if (icon.isNull()) {
         return;
     }
@@ -271,12 +296,12 @@ void CAccountDlg::ShowIconPreview(const std::string& file) {
 
 bool CAccountDlg::Browse(std::string& member, const char* initialName, const char* filter) {
     TransferData(true);  // a bad box has been pointed out; the choice goes on regardless
-    const FileRequest request{LocalText(member), Str::Text(initialName), QtFileFilter(Str::Text(filter))};
+    const FileRequest request{DisplayText(member), Str::Text(initialName), QtFileFilter(Str::Text(filter))};
     const std::optional<QString> chosen = m_chooseFile(this, request);
     if (!chosen) {
         return false;
     }
-    member = LocalBytes(*chosen);
+    member = TypedBytes(*chosen);
     TransferData(false);
     return true;
 }
@@ -297,10 +322,10 @@ void CAccountDlg::OnIconBrowse() {
 
 void CAccountDlg::OnSoundPreview() {
     TransferData(true);
-    m_alerts.PreviewSound(LocalText(m_strSoundFile));
+    m_alerts.PreviewSound(DisplayText(m_strSoundFile));
 }
 
 void CAccountDlg::OnLaunchPreview() {
     TransferData(true);
-    m_alerts.LaunchFile(this, LocalText(m_strLaunchFile));
+    m_alerts.LaunchFile(this, DisplayText(m_strLaunchFile));
 }

@@ -78,7 +78,7 @@ private:
                                                                       Slot onPreview);
     bool Browse(std::string& member, const char* initialName, const char* filter);
     bool ExchangeInterval(bool toMembers);
-    bool RefuseCommas();
+    bool RefuseUnstorableText();
     void FailOn(QLineEdit* box, const char* message, int stringId);
 
     CAlerts& m_alerts;

@@ -11,13 +11,14 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "accounts/AccountFile.h"
-#include "accounts/LocalText.h"
+#include "accounts/AccountText.h"
 #include "check/AccountIcon.h"
 #include "check/TrayNotifier.h"
 #include "res/Strings.h"
+#include "ui/AccountFileMessages.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CAccountDlg.h"
+#include "ui/CheckListKeys.h"
 #include "ui/DialogUnits.h"
 #include "ui/HelpContext.h"
 #include "ui/MessageBox.h"
@@ -43,6 +44,7 @@ QTableWidgetItem* Cell(const QString& text) {
 
 CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
     : QDialog(parent),
+      m_accountFile(parts.accountFile),
       m_parts(parts),
       m_alerts(*parts.alerts),
       m_scheduler(m_accounts, *parts.tray, m_alerts, *parts.prober) {
@@ -88,6 +90,7 @@ void CMainDlg::BuildControls(const DialogUnits& du) {
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_list->horizontalHeader()->setStretchLastSection(false);
     m_list->horizontalHeader()->setHighlightSections(false);
+    new CCheckListKeys(m_list);
 
     auto* add = AddTemplateButton(this, du, Str::kAddButton, "IDC_ADD", 170, 5, kButtonWidth);
     auto* edit = AddTemplateButton(this, du, Str::kEditButton, "IDC_EDIT", 170, 25, kButtonWidth);
@@ -109,8 +112,7 @@ void CMainDlg::OnInitDialog() {
     setWindowIcon(BuiltinIcon(IconId::kApp));
     m_parts.tray->NotifyTray(TrayRequest::Add, TrayId::kMain, TrayIcon::Builtin(IconId::kNoMail), {});
     m_startDisp->setChecked(StartDispSetting::ShowsTicked(m_bStartDisp));
-    m_strAccountFile = m_parts.accountFile;
-    LoadAccounts(m_strAccountFile, m_accounts);
+    const AccountFileRead read = m_accountFile.Load(m_accounts);
     m_scheduler.StartTimers();
     SetupColumns();
     RefreshList();
@@ -118,11 +120,27 @@ void CMainDlg::OnInitDialog() {
         // Posted, as a command would be: the window shows first, then goes to the tray.
         QTimer::singleShot(0, this, &CMainDlg::OnOK);
     }
+    if (read.result == AccountFileRead::Result::Incomplete) {
+        // Told from the event loop, over the window as it starts.
+        QTimer::singleShot(0, this, [this, reason = read.reason] {
+            AccountFileMessages::ShowReadFailure(this, m_accountFile.Path(), reason,
+                                                 m_accountFile.KeptPath());
+        });
+    }
 }
 
-void CMainDlg::DestroyWindow() {
+void CMainDlg::DestroyWindow(bool userIsThere) {
     SyncChecks();
-    SaveAccounts(m_strAccountFile, m_accounts);
+    QString reason;
+    while (!m_accountFile.Save(m_accounts, &reason)) {
+        if (!userIsThere) {
+            AccountFileMessages::LogExitSaveFailure(m_accountFile.Path(), reason);
+            break;
+        }
+        if (!AccountFileMessages::AskRetryExitSave(this, m_accountFile.Path(), reason)) {
+            break;
+        }
+    }
     m_parts.tray->NotifyTray(TrayRequest::Delete, TrayId::kMain, {}, {});
     m_scheduler.RemoveAccountIcons();
 }
@@ -148,12 +166,12 @@ void CMainDlg::RefreshList() {
     m_list->setRowCount(m_accounts.GetCount());
     int row = 0;
     for (const CAccount& account : m_accounts) {
-        auto* user = Cell(LocalText(account.m_strUser));
-        user->setIcon(m_icons.AccountIcon(LocalText(account.m_strIconFile)));
+        auto* user = Cell(DisplayText(account.m_strUser));
+        user->setIcon(m_icons.AccountIcon(DisplayText(account.m_strIconFile)));
         user->setFlags(user->flags() | Qt::ItemIsUserCheckable);
         user->setCheckState(account.m_bEnabled != 0 ? Qt::Checked : Qt::Unchecked);
         m_list->setItem(row, kUser, user);
-        m_list->setItem(row, kServer, Cell(LocalText(account.m_strServer)));
+        m_list->setItem(row, kServer, Cell(DisplayText(account.m_strServer)));
         m_list->setItem(row, kTime, Cell(QString::number(account.m_nInterval)));
         m_list->setItem(row, kCount, Cell(QString::number(account.m_nLastCount)));
         ++row;
@@ -203,7 +221,7 @@ void CMainDlg::OnAccountsChecked() {
 }
 
 void CMainDlg::OnStatLine(const QByteArray& line) {
-    m_status->setText(QString::fromLocal8Bit(line));
+    m_status->setText(DisplayText(line.toStdString()));
 }
 
 void CMainDlg::OnOK() {
@@ -212,6 +230,14 @@ void CMainDlg::OnOK() {
         hide();
     } else {
         showMinimized();
+    }
+}
+
+void CMainDlg::SaveAccountFile() {
+    QString reason;
+    if (!m_accountFile.Save(m_accounts, &reason)) {
+        // The accounts stay as they are here; the next change or the exit tries again.
+        AccountFileMessages::ShowSaveFailure(this, m_accountFile.Path(), reason);
     }
 }
 
@@ -236,7 +262,7 @@ void CMainDlg::OnAdd() {
     dialog.StoreInto(account);
     m_scheduler.SetTimerForAdded(account);
     m_accounts.AddTail(account);
-    SaveAccounts(m_strAccountFile, m_accounts);
+    SaveAccountFile();
     RefreshList();
 }
 
@@ -259,7 +285,7 @@ void CMainDlg::OnEdit() {
     }
     dialog.StoreInto(*current);
     m_scheduler.RenewTimer(*current);
-    SaveAccounts(m_strAccountFile, m_accounts);
+    SaveAccountFile();
     RefreshList();
 }
 
@@ -281,7 +307,7 @@ void CMainDlg::OnDelete() {
     m_scheduler.KillTimerOf(*account);
     m_accounts.RemoveAt(position);
     m_scheduler.OnAccountRemoved(position, lastCount);
-    SaveAccounts(m_strAccountFile, m_accounts);
+    SaveAccountFile();
     m_list->clearSelection();  // the next account must not be one click from deletion
     RefreshList();
 }

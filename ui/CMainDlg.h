@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 
+#include "accounts/AccountStore.h"
 #include "accounts/CAccountList.h"
 #include "check/Alerts.h"
 #include "check/CheckScheduler.h"
@@ -41,8 +42,9 @@ public:
 
     // Start-up sequence: tray icon, account file, timers, list; hides at once when "StartDisp" is 0.
     void OnInitDialog();
-    // End sequence: check boxes into the accounts, save the file, remove the tray icons.
-    void DestroyWindow();
+    // End sequence: check boxes into the accounts, save the file, remove the tray icons. A failed
+    // save is put to the user, who may try again, unless nobody is there (the session is ending).
+    void DestroyWindow(bool userIsThere = true);
 
     const CAccountList& Accounts() const { return m_accounts; }
     int StartDisp() const { return m_bStartDisp; }
@@ -67,7 +69,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
     CAccountList m_accounts;
-    QString m_strAccountFile;
+    CAccountStore m_accountFile;
     int m_bStartDisp = 1;
 
 private:
@@ -79,6 +81,7 @@ private:
     int SelectedRow() const;
     int UserDecorationWidth() const;
     bool RunAccountDialog(CAccountDlg& dialog);
+    void SaveAccountFile();
 
     Parts m_parts;
     CAlerts m_alerts;

@@ -3,12 +3,15 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 #include "accounts/CAccount.h"
 #include "check/Alerts.h"
@@ -294,6 +297,61 @@ TEST_F(AccountDlgTest, ACommaInAnyTextBoxIsRefusedOnOk) {
         EXPECT_EQ(message, Str::Text(Str::kNoComma)) << id;
         EXPECT_EQ(result, QDialog::Accepted) << id;
     }
+}
+
+TEST_F(AccountDlgTest, WhatTheFileCannotHoldOrWouldGiveBackChangedIsRefusedOnOk) {
+    PrepareNew();
+    struct Case {
+        const char* id;
+        QString text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"IDC_PASSWORD", "", Str::kNoControlCharacter},  // pasted below: "secret" and a line end
+        {"IDC_USER", QStringLiteral("a") + QChar(0) + "b", Str::kNoControlCharacter},
+        {"IDC_SERVER", "pop\tserver", Str::kNoControlCharacter},
+        {"IDC_PASSWORD", "pw ", Str::kNoEdgeBlank},
+        {"IDC_SOUND_FILE", " /a.wav", Str::kNoEdgeBlank},
+    };
+    QGuiApplication::clipboard()->setText("secret\r\n");
+    for (const Case& c : cases) {
+        QString message;
+        const int result = Run([&] {
+            if (c.text.isEmpty()) {
+                Edit(c.id)->clear();
+                Edit(c.id)->setFocus();
+                QTest::keyClick(Edit(c.id), Qt::Key_V, Qt::ControlModifier);
+            } else {
+                Edit(c.id)->setText(c.text);
+            }
+            const QString entered = Edit(c.id)->text();
+            AnswerMessageBox(&message);
+            Button("IDOK")->click();
+            EXPECT_TRUE(dlg.isVisible()) << c.id;
+            EXPECT_EQ(dlg.focusWidget(), Edit(c.id)) << c.id;
+            EXPECT_EQ(Edit(c.id)->selectedText(), entered) << c.id;
+            Edit(c.id)->setText("p w");
+            Button("IDOK")->click();
+        });
+        EXPECT_EQ(message, Str::Text(c.message)) << c.id;
+        EXPECT_EQ(result, QDialog::Accepted) << c.id;
+    }
+    EXPECT_EQ(dlg.m_strPassword, "p w");
+}
+
+TEST_F(AccountDlgTest, TextTheFileAlreadyHeldIsNotRefusedWhenLeftAsItWas) {
+    CAccount account;
+    account.m_strPassword =
+        "a\x01"
+        "b";  // a control character read from the file
+    account.m_nInterval = 60;
+    dlg.LoadFrom(account);
+    const int result = Run([&] {
+        Edit("IDC_INTERVAL")->setText("30");
+        Button("IDOK")->click();
+    });
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_EQ(dlg.m_strPassword, account.m_strPassword);
 }
 
 TEST_F(AccountDlgTest, BrowseButtonsAskWithTheirFilterAndTakeTheChosenPath) {

@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -392,6 +394,146 @@ TEST_F(MainDlgTest, EscEndsTheProgramAndTheEndSavesAndClearsTheTray) {
     ASSERT_EQ(saved.GetCount(), 2);
     EXPECT_EQ(saved.GetAt(0)->m_bEnabled, 1);
     EXPECT_TRUE(tray.icons.isEmpty());
+}
+
+TEST_F(MainDlgTest, ShiftJisTextShowsAsJapaneseAndAnEditOfAnotherFieldKeepsItsBytes) {
+    const std::string yamada = "\x8E\x52\x93\x63";                               // 山田 in code page 932
+    const std::string sound = "C:\\\x83\x54\x83\x45\x83\x93\x83\x68\\ding.wav";  // C:\サウンド\ding.wav
+    CAccount account = Account(yamada.c_str());
+    account.m_strSoundFile = sound;
+    WriteFile({account});
+    Open();
+    EXPECT_EQ(Cell(0, 0), QStringLiteral("山田"));
+    Check(0, 2);
+    EXPECT_EQ(tray.icons.value(2001).tooltip, QStringLiteral("山田"));
+
+    List()->selectRow(0);
+    AnswerSettings([](CAccountDlg* settings) {
+        EXPECT_EQ(settings->findChild<QLineEdit*>("IDC_USER")->text(), QStringLiteral("山田"));
+        EXPECT_EQ(settings->findChild<QLineEdit*>("IDC_SOUND_FILE")->text(),
+                  QStringLiteral("C:\\サウンド\\ding.wav"));
+        Type(settings, "IDC_INTERVAL", "90");
+    });
+    Button("IDC_EDIT")->click();
+    const CAccountList saved = FileAccounts();
+    ASSERT_EQ(saved.GetCount(), 1);
+    EXPECT_EQ(saved.GetAt(0)->m_strUser, yamada);
+    EXPECT_EQ(saved.GetAt(0)->m_strSoundFile, sound);
+    EXPECT_EQ(saved.GetAt(0)->m_nInterval, 90);
+}
+
+TEST_F(MainDlgTest, AnAccountFileThatCannotBeReadIsReportedAndKeptBeforeTheFirstChangeIsSaved) {
+    // A folder where the file should be: it exists, and nobody, root included, can read it.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("ACCOUNT.CSV"));
+    dir.write("ACCOUNT.CSV/inside", "x");
+    QString message;
+    AnswerMessageBox(&message);
+    Open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
+    CAccountList none;
+    EXPECT_EQ(LoadAccounts(parts.accountFile, none).result, AccountFileRead::Result::Incomplete);
+    EXPECT_TRUE(message.contains(QDir::toNativeSeparators(parts.accountFile)));
+    EXPECT_TRUE(message.contains(LoadAccounts(parts.accountFile, none).reason)) << message.toStdString();
+    const QString kept = QDir::fromNativeSeparators(message.split('\n').last());
+    EXPECT_TRUE(kept.startsWith(parts.accountFile + ".unreadable-")) << kept.toStdString();
+
+    // Ending with nothing changed leaves the file as it is.
+    dlg->DestroyWindow();
+    EXPECT_TRUE(QFileInfo(parts.accountFile).isDir());
+    EXPECT_FALSE(QFileInfo::exists(kept));
+
+    message.clear();
+    AnswerMessageBox(&message);
+    Open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
+    const QString keptNow = QDir::fromNativeSeparators(message.split('\n').last());
+    AnswerSettings([](CAccountDlg* settings) { Type(settings, "IDC_USER", "carol"); });
+    Button("IDC_ADD")->click();
+    EXPECT_EQ(dir.read(keptNow.mid(dir.path().size() + 1) + "/inside"), "x");
+    ASSERT_EQ(FileAccounts().GetCount(), 1);
+    EXPECT_EQ(FileAccounts().GetAt(0)->m_strUser, "carol");
+}
+
+TEST_F(MainDlgTest, EveryFailedSaveIsReportedAndTheAccountsStayAsTheyAre) {
+    parts.accountFile = dir.file("data/ACCOUNT.CSV");
+    WriteFile({Account("a"), Account("b")});
+    Open();
+    // The file's folder turns into a plain file: nothing can be saved there, whoever runs this.
+    ASSERT_TRUE(QDir(dir.path()).rename("data", "away"));
+    dir.write("data", "x");
+    QString reason;
+    ASSERT_FALSE(SaveAccounts(parts.accountFile, {}, &reason));
+    const auto expectReport = [&](const QString& message, const char* action) {
+        EXPECT_TRUE(message.startsWith(Str::Text(Str::kSaveFailed).section('\n', 0, 0))) << action;
+        EXPECT_TRUE(message.contains(QDir::toNativeSeparators(parts.accountFile))) << action;
+        EXPECT_TRUE(message.contains(reason)) << action << ": " << message.toStdString();
+    };
+
+    QString message;
+    AnswerSettings([&](CAccountDlg* settings) {
+        Type(settings, "IDC_USER", "c");
+        AnswerMessageBox(&message);
+    });
+    Button("IDC_ADD")->click();
+    expectReport(message, "add");
+    ASSERT_EQ(dlg->Accounts().GetCount(), 3);
+
+    message.clear();
+    List()->selectRow(0);
+    AnswerSettings([&](CAccountDlg* settings) {
+        Type(settings, "IDC_SERVER", "edited.example.test");
+        AnswerMessageBox(&message);
+    });
+    Button("IDC_EDIT")->click();
+    expectReport(message, "edit");
+    EXPECT_EQ(At(0).m_strServer, "edited.example.test");
+
+    message.clear();
+    List()->selectRow(1);
+    WhenModal<QMessageBox>([&](QMessageBox* confirm) {
+        AnswerMessageBox(&message);
+        confirm->button(QMessageBox::Ok)->click();
+    });
+    Button("IDC_DELETE")->click();
+    expectReport(message, "delete");
+    ASSERT_EQ(dlg->Accounts().GetCount(), 2);
+
+    // At exit the user may try again, here once the folder is back.
+    message.clear();
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+        message = box->text();
+        QFile::remove(dir.file("data"));
+        QDir(dir.path()).rename("away", "data");
+        box->button(QMessageBox::Retry)->click();
+    });
+    dlg->DestroyWindow();
+    EXPECT_FALSE(message.isEmpty());
+    EXPECT_TRUE(message.contains(reason)) << message.toStdString();
+    const CAccountList saved = FileAccounts();
+    ASSERT_EQ(saved.GetCount(), 2);
+    EXPECT_EQ(saved.GetAt(0)->m_strServer, "edited.example.test");
+    EXPECT_EQ(saved.GetAt(1)->m_strUser, "c");
+}
+
+TEST_F(MainDlgTest, TabLeavesTheListWhileArrowsMoveInsideAndSpaceTicksTheCurrentRow) {
+    WriteFile({Account("a", 0), Account("b", 0)});
+    Open();
+    QTableWidget* list = List();
+    list->setFocus();
+    list->setCurrentCell(0, 0);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Right);  // onto the server's cell of the row
+    EXPECT_EQ(list->currentRow(), 1);
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_FALSE(Ticked(0));
+    EXPECT_TRUE(Ticked(1));
+
+    QTest::keyClick(list, Qt::Key_Tab);
+    EXPECT_EQ(dlg->focusWidget(), Button("IDC_ADD"));
+    QTest::keyClick(Button("IDC_ADD"), Qt::Key_Backtab);
+    EXPECT_EQ(dlg->focusWidget(), list);
+    QTest::keyClick(list, Qt::Key_Backtab);
+    EXPECT_EQ(dlg->focusWidget(), dlg->findChild<QLineEdit*>("IDC_STATUS"));
 }
 
 TEST_F(MainDlgTest, TheCloseBoxAndExitEndTheProgramWhileEnterOnlyHides) {
