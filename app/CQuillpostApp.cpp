@@ -1,9 +1,12 @@
 #include "app/CQuillpostApp.h"
 
 #include <QFileInfo>
+#include <utility>
 
 #include "accounts/AccountFile.h"
 #include "app/HelpLauncher.h"
+#include "app/SessionEnd.h"
+#include "app/SingleInstance.h"
 #include "check/Pop3Prober.h"
 #include "check/QtAlertPlatform.h"
 #include "res/Strings.h"
@@ -19,6 +22,14 @@ CQuillpostApp::CQuillpostApp(int& argc, char** argv) : m_app(argc, argv) {
 }
 
 int CQuillpostApp::Run() {
+    const QString accountFile = AccountFilePathForThisProgram();
+    CSessionEnd sessionEnd;
+    CSingleInstance instance(accountFile);
+    if (!instance.TakeOver()) {
+        // Another copy watches these accounts: it comes forward, and the file stays its own.
+        instance.AskRunningCopyToShow();
+        return 0;
+    }
     CHelpLauncher help(CHelpLauncher::HelpFileForThisProgram());
     m_app.installEventFilter(&help);
     // Declared before the window, so that they outlive it and its scheduler.
@@ -29,14 +40,31 @@ int CQuillpostApp::Run() {
     parts.tray = &tray;
     parts.alerts = &alerts;
     parts.prober = &prober;
-    parts.accountFile = AccountFilePathForThisProgram();
+    parts.accountFile = accountFile;
 
     CMainDlg dialog(parts);
     tray.SetOwnerWindow(&dialog);
     QObject::connect(&dialog, &QDialog::finished, &m_app, &QApplication::quit);
+    QObject::connect(&sessionEnd, &CSessionEnd::endRequested, &m_app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&instance, &CSingleInstance::showRequested, &dialog, [&dialog] {
+        dialog.showNormal();
+        dialog.raise();
+        dialog.activateWindow();
+    });
+    // The end runs once, however it comes; on Windows the end of the session ends the process
+    // right after aboutToQuit.
+    bool ended = false;
+    const auto end = [&] {
+        if (!std::exchange(ended, true)) {
+            dialog.DestroyWindow(!sessionEnd.IsEnding());
+        }
+    };
+    QObject::connect(&m_app, &QCoreApplication::aboutToQuit, &dialog, end);
     dialog.show();
     dialog.OnInitDialog();
-    QApplication::exec();
-    dialog.DestroyWindow();
+    if (!sessionEnd.IsEnding()) {
+        QApplication::exec();
+    }
+    end();
     return 0;
 }

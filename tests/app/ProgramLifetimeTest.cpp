@@ -1,0 +1,141 @@
+// The real program in real processes: one running copy per account file, and an orderly end when
+// the session ends it with a signal. Each copy of the program runs from a folder of its own, so
+// its ACCOUNT.CSV lives there, with its runtime, settings and data folders in the test's.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+#include "app/SingleInstance.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+class ProgramLifetimeTest : public ::testing::Test {
+protected:
+    ProgramLifetimeTest() {
+        QDir().mkpath(home.file("program"));
+        programFile = home.file("program/quillpost");
+        accountFile = home.file("program/ACCOUNT.CSV");
+        m_oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        // This process meets the program's copies where they meet each other.
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    }
+    ~ProgramLifetimeTest() override {
+        for (auto& copy : copies) {
+            if (copy->state() != QProcess::NotRunning) {
+                copy->kill();
+                copy->waitForFinished(kWaitMs);
+            }
+        }
+        qputenv("XDG_RUNTIME_DIR", m_oldRuntime);
+    }
+
+    void SetUp() override { ASSERT_TRUE(QFile::copy(QUILLPOST_PATH, programFile)); }
+
+    QProcess& Start() {
+        auto copy = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.file("config"));
+        env.insert("XDG_DATA_HOME", home.file("data"));
+        copy->setProcessEnvironment(env);
+        copy->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        copy->start(programFile, {});
+        copies.push_back(std::move(copy));
+        return *copies.back();
+    }
+
+    // Listening for a second start: by then its signal handling is in place too.
+    bool WaitUntilListening() {
+        return QTest::qWaitFor(
+            [this] {
+                return !QDir(runtime.path()).entryList({"quillpost-*.socket"}, QDir::System).isEmpty();
+            },
+            kWaitMs);
+    }
+    static bool WaitUntilEnded(QProcess& copy) {
+        return QTest::qWaitFor([&copy] { return copy.state() == QProcess::NotRunning; }, kWaitMs);
+    }
+
+    QByteArray ReadAccountFile() const {
+        QFile file(accountFile);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
+    }
+    void WriteAccountFile(const QByteArray& bytes) const {
+        QFile file(accountFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    TempDir runtime;
+    TempDir home;
+    QString programFile;
+    QString accountFile;
+    std::vector<std::unique_ptr<QProcess>> copies;
+
+private:
+    QByteArray m_oldRuntime;
+};
+
+TEST_F(ProgramLifetimeTest, ASecondStartShowsTheRunningCopyAndEndsWithoutTouchingTheFile) {
+    const QByteArray accounts = "taro,pw,popsrv,300,0,0,,0,0,,,1\r\n";
+    WriteAccountFile(accounts);
+    CSingleInstance running(accountFile);
+    ASSERT_TRUE(running.TakeOver());
+    QSignalSpy shown(&running, &CSingleInstance::showRequested);
+
+    QProcess& second = Start();
+    ASSERT_TRUE(WaitUntilEnded(second)) << "the second copy kept running";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_EQ(ReadAccountFile(), accounts);
+    EXPECT_EQ(QDir(home.file("program")).entryList(QDir::Files), (QStringList{"ACCOUNT.CSV", "quillpost"}));
+
+    // A copy with its own account file elsewhere is not kept out.
+    TempDir elsewhere;
+    CSingleInstance other(elsewhere.file("ACCOUNT.CSV"));
+    EXPECT_TRUE(other.TakeOver());
+}
+
+TEST_F(ProgramLifetimeTest, ALockLeftByAKilledCopyDoesNotStopTheNextStart) {
+    QProcess& killed = Start();
+    ASSERT_TRUE(WaitUntilListening());
+    killed.kill();
+    ASSERT_TRUE(WaitUntilEnded(killed));
+    ASSERT_FALSE(QDir(runtime.path()).entryList({"quillpost-*.lock"}, QDir::Files | QDir::Hidden).isEmpty());
+
+    QProcess& next = Start();
+    ASSERT_TRUE(next.waitForStarted(kWaitMs));
+    CSingleInstance probe(accountFile);
+    EXPECT_TRUE(probe.AskRunningCopyToShow(kWaitMs)) << "the next start does not answer";
+    EXPECT_FALSE(next.waitForFinished(0)) << "the next start ended";
+}
+
+TEST_F(ProgramLifetimeTest, TermHangUpAndInterruptEndTheProgramWithTheExitSave) {
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        // The exit save writes the file as the program writes it: trimmed, the interval corrected.
+        WriteAccountFile(" taro ,pw,popsrv,0,0,0,,0,0,,,1\r\n");
+        QProcess& copy = Start();
+        ASSERT_TRUE(WaitUntilListening()) << signal;
+        ASSERT_EQ(kill(static_cast<pid_t>(copy.processId()), signal), 0);
+        ASSERT_TRUE(WaitUntilEnded(copy)) << signal;
+        EXPECT_EQ(copy.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(copy.exitCode(), 0) << signal;
+        EXPECT_EQ(ReadAccountFile(), "taro,pw,popsrv,1,0,0,,0,0,,,1\r\n") << signal;
+        // The ended copy's socket is gone, so the next round waits for its own.
+        ASSERT_TRUE(QDir(runtime.path()).entryList({"quillpost-*.socket"}, QDir::System).isEmpty()) << signal;
+    }
+}
+
+}  // namespace
