@@ -161,7 +161,12 @@ TEST(HelpPage, HasATopicForEveryContextTheProgramUses) {
                             0x30000 + Str::kSocketInitFailedId,
                             0x30000 + Str::kEnterIntegerId,
                             0x30000 + Str::kIntervalRangeId,
-                            0x30000 + Str::kNoCommaId};
+                            0x30000 + Str::kNoCommaId,
+                            0x30000 + Str::kNoControlCharacterId,
+                            0x30000 + Str::kNoEdgeBlankId,
+                            0x30000 + Str::kReadFailedId,
+                            0x30000 + Str::kSaveFailedId,
+                            0x30000 + Str::kExitSaveFailedId};
     for (int context : contexts) {
         const QString fragment = CHelpLauncher::TopicUrl("x", context).fragment();
         EXPECT_TRUE(html.contains(QStringLiteral("name=\"%1\"").arg(fragment))) << fragment.toStdString();
