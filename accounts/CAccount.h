@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-// One watched POP3 mailbox. Strings are bytes in the local 8-bit encoding, kept exactly as read
-// from ACCOUNT.CSV or typed by the user; nothing here converts them.
+// One watched POP3 mailbox. Strings are bytes, kept exactly as read from ACCOUNT.CSV (often
+// Shift_JIS) or as typed (the local 8-bit encoding); nothing here converts them.
 class CAccount {
 public:
     std::string m_strIconFile;  // empty: the built-in "no mail" picture

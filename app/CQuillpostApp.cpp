@@ -62,9 +62,7 @@ int CQuillpostApp::Run() {
     QObject::connect(&m_app, &QCoreApplication::aboutToQuit, &dialog, end);
     dialog.show();
     dialog.OnInitDialog();
-    if (!sessionEnd.IsEnding()) {
-        QApplication::exec();
-    }
+    QApplication::exec();
     end();
     return 0;
 }

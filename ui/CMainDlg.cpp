@@ -15,7 +15,7 @@
 #include "check/AccountIcon.h"
 #include "check/TrayNotifier.h"
 #include "res/Strings.h"
-#include "ui/AccountFileMessages.h"
+#include "ui/AccountFileReport.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CAccountDlg.h"
 #include "ui/CheckListKeys.h"
@@ -123,24 +123,14 @@ void CMainDlg::OnInitDialog() {
     if (read.result == AccountFileRead::Result::Incomplete) {
         // Told from the event loop, over the window as it starts.
         QTimer::singleShot(0, this, [this, reason = read.reason] {
-            AccountFileMessages::ShowReadFailure(this, m_accountFile.Path(), reason,
-                                                 m_accountFile.KeptPath());
+            AccountFileReport::ReadFailed(this, m_accountFile, reason);
         });
     }
 }
 
 void CMainDlg::DestroyWindow(bool userIsThere) {
     SyncChecks();
-    QString reason;
-    while (!m_accountFile.Save(m_accounts, &reason)) {
-        if (!userIsThere) {
-            AccountFileMessages::LogExitSaveFailure(m_accountFile.Path(), reason);
-            break;
-        }
-        if (!AccountFileMessages::AskRetryExitSave(this, m_accountFile.Path(), reason)) {
-            break;
-        }
-    }
+    AccountFileReport::SaveAtExit(this, m_accountFile, m_accounts, userIsThere);
     m_parts.tray->NotifyTray(TrayRequest::Delete, TrayId::kMain, {}, {});
     m_scheduler.RemoveAccountIcons();
 }
@@ -233,14 +223,6 @@ void CMainDlg::OnOK() {
     }
 }
 
-void CMainDlg::SaveAccountFile() {
-    QString reason;
-    if (!m_accountFile.Save(m_accounts, &reason)) {
-        // The accounts stay as they are here; the next change or the exit tries again.
-        AccountFileMessages::ShowSaveFailure(this, m_accountFile.Path(), reason);
-    }
-}
-
 bool CMainDlg::RunAccountDialog(CAccountDlg& dialog) {
     if (m_parts.chooseFile) {
         dialog.SetFileChooser(m_parts.chooseFile);
@@ -262,7 +244,7 @@ void CMainDlg::OnAdd() {
     dialog.StoreInto(account);
     m_scheduler.SetTimerForAdded(account);
     m_accounts.AddTail(account);
-    SaveAccountFile();
+    AccountFileReport::SaveAfterChange(this, m_accountFile, m_accounts);
     RefreshList();
 }
 
@@ -285,7 +267,7 @@ void CMainDlg::OnEdit() {
     }
     dialog.StoreInto(*current);
     m_scheduler.RenewTimer(*current);
-    SaveAccountFile();
+    AccountFileReport::SaveAfterChange(this, m_accountFile, m_accounts);
     RefreshList();
 }
 
@@ -307,7 +289,7 @@ void CMainDlg::OnDelete() {
     m_scheduler.KillTimerOf(*account);
     m_accounts.RemoveAt(position);
     m_scheduler.OnAccountRemoved(position, lastCount);
-    SaveAccountFile();
+    AccountFileReport::SaveAfterChange(this, m_accountFile, m_accounts);
     m_list->clearSelection();  // the next account must not be one click from deletion
     RefreshList();
 }

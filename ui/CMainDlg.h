@@ -81,7 +81,6 @@ private:
     int SelectedRow() const;
     int UserDecorationWidth() const;
     bool RunAccountDialog(CAccountDlg& dialog);
-    void SaveAccountFile();
 
     Parts m_parts;
     CAlerts m_alerts;
