@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 
 #include "accounts/AccountCsv.h"
+#include "accounts/InstalledCopy.h"
 
 namespace {
 
@@ -18,10 +19,10 @@ bool IsWritableFolder(const QString& dir) {
     return info.isDir() && info.isWritable();
 }
 
-// An installed copy (bin/quillpost beside share/quillpost) never keeps its accounts in the
-// system's program folder, even when run by a user who could write there.
+// An installed copy never keeps its accounts in the system's program folder, even when run by a
+// user who could write there.
 bool IsInstalledCopy(const QString& executableDir) {
-    return QFileInfo(QDir(executableDir).filePath("../share/quillpost")).isDir();
+    return !InstalledDataFolder(executableDir).isEmpty();
 }
 
 bool Failed(QString* reason, const QString& why) {

@@ -6,7 +6,7 @@
 #include "accounts/CAccountList.h"
 
 // ACCOUNT.CSV beside the executable. When that folder holds no ACCOUNT.CSV and cannot be written,
-// or belongs to an installed copy (bin/ beside share/quillpost/), the file lives in the per-user
+// or belongs to an installed copy (InstalledDataFolder), the file lives in the per-user
 // application data folder instead, so that the accounts are not lost at exit.
 QString AccountFilePath(const QString& executableDir, const QString& perUserDir);
 

@@ -15,7 +15,7 @@ std::int32_t ReadDecimal(std::string_view text) {
     }
     constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
     std::int64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
         magnitude = std::min(magnitude * 10 + (text[i] - '0'), kLimit);
     }
     const std::int64_t value = negative ? -magnitude : magnitude;

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include "accounts/InstalledCopy.h"
 #include "res/Strings.h"
 #include "ui/HelpContext.h"
 
@@ -26,12 +27,13 @@ QString CHelpLauncher::HelpFileFor(const QString& executablePath) {
     const QFileInfo executable(executablePath);
     const QString name = executable.completeBaseName() + QStringLiteral(".html");
     const QString beside = executable.absoluteDir().filePath(name);
-    // An installed copy keeps its help page with its other data: <prefix>/share/quillpost/.
-    const QString installed = executable.absoluteDir().filePath(QStringLiteral("../share/quillpost/") + name);
-    if (QFileInfo::exists(beside) || !QFileInfo::exists(installed)) {
+    // An installed copy keeps its help page with its other data.
+    const QString data = InstalledDataFolder(executable.absolutePath());
+    const QString installed = data.isEmpty() ? QString() : QDir(data).filePath(name);
+    if (QFileInfo::exists(beside) || installed.isEmpty() || !QFileInfo::exists(installed)) {
         return beside;
     }
-    return QFileInfo(installed).absoluteFilePath();
+    return installed;
 }
 
 QUrl CHelpLauncher::TopicUrl(const QString& helpFile, int context) {

@@ -20,8 +20,8 @@ public:
 
     // The help page beside the executable, under the executable's own base name.
     static QString HelpFileForThisProgram();
-    // The page beside the executable (same base name, ".html"), else an installed copy's in
-    // <prefix>/share/quillpost/.
+    // The page beside the executable (same base name, ".html"), else an installed copy's among
+    // its data (InstalledDataFolder).
     static QString HelpFileFor(const QString& executablePath);
     // The page's address at the topic of a context number, e.g. "...#ctx-0x20066".
     static QUrl TopicUrl(const QString& helpFile, int context);

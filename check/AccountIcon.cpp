@@ -19,9 +19,10 @@ QIcon IconFromFile(const QString& path) {
     return QIcon(QPixmap::fromImage(image));
 }
 
+TrayIcon AccountTrayIcon(const QString& iconFile, const QIcon& fromFile) {
+    return fromFile.isNull() ? TrayIcon::Builtin(IconId::kNoMail) : TrayIcon::FromFile(iconFile);
+}
+
 TrayIcon AccountTrayIcon(const QString& iconFile) {
-    if (!IconFromFile(iconFile).isNull()) {
-        return TrayIcon::FromFile(iconFile);
-    }
-    return TrayIcon::Builtin(IconId::kNoMail);
+    return AccountTrayIcon(iconFile, IconFromFile(iconFile));
 }

@@ -12,5 +12,8 @@ QIcon BuiltinIcon(int resourceId);
 // picture Qt can read).
 QIcon IconFromFile(const QString& path);
 
-// The picture an account shows: its icon file's, else the "no mail" picture.
+// The picture an account shows: its icon file's, else the "no mail" picture. `fromFile` is what
+// IconFromFile() gave for the file.
+TrayIcon AccountTrayIcon(const QString& iconFile, const QIcon& fromFile);
+// The same, reading the file.
 TrayIcon AccountTrayIcon(const QString& iconFile);

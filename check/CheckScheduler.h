@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <deque>
+#include <limits>
 
 #include "accounts/CAccountList.h"
 
@@ -43,7 +44,7 @@ public:
     int QueuedCount() const { return static_cast<int>(m_queue.size()); }
 
     // Longest a timer may be set to: its milliseconds must fit in an int.
-    static constexpr int kMaxIntervalSeconds = 2147483;
+    static constexpr int kMaxIntervalSeconds = std::numeric_limits<int>::max() / 1000;
 
 signals:
     // Before a check: the window copies its check boxes into the accounts.

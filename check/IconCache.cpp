@@ -15,16 +15,17 @@ QIcon CIconCache::AccountIcon(const QString& iconFile) {
     if (found == m_files.constEnd()) {
         found = m_files.insert(iconFile, IconFromFile(iconFile));
     }
-    return OrNoMail(*found);
+    return AccountPicture(iconFile, *found);
 }
 
 QIcon CIconCache::Picture(const TrayIcon& icon) {
     if (icon.resourceId != 0) {
         return Builtin(icon.resourceId);
     }
-    return OrNoMail(IconFromFile(icon.file));
+    return AccountPicture(icon.file, IconFromFile(icon.file));
 }
 
-QIcon CIconCache::OrNoMail(const QIcon& fromFile) {
-    return fromFile.isNull() ? Builtin(IconId::kNoMail) : fromFile;
+QIcon CIconCache::AccountPicture(const QString& iconFile, const QIcon& fromFile) {
+    const TrayIcon chosen = AccountTrayIcon(iconFile, fromFile);
+    return chosen.resourceId != 0 ? Builtin(chosen.resourceId) : fromFile;
 }

@@ -21,8 +21,8 @@ public:
     void ForgetFiles() { m_files.clear(); }
 
 private:
-    // A file without a picture shows the no-mail envelope.
-    QIcon OrNoMail(const QIcon& fromFile);
+    // What the file yielded, or the picture that stands in for it (AccountTrayIcon decides).
+    QIcon AccountPicture(const QString& iconFile, const QIcon& fromFile);
 
     QHash<int, QIcon> m_builtins;
     QHash<QString, QIcon> m_files;

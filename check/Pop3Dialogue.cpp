@@ -8,10 +8,6 @@
 
 namespace {
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 std::size_t SkipSpace(std::string_view text, std::size_t pos) {
     while (pos < text.size() && IsCSpace(text[pos])) {
         ++pos;

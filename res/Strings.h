@@ -23,7 +23,7 @@ inline constexpr char kNoMail[] = "メールはありません。";
 inline constexpr char kMailCount[] = "メールが%d通あります。";
 
 // Main window.
-inline constexpr char kMainCaption[] = "Quillpost 1.2";
+inline constexpr char kMainCaption[] = "Quillpost " QUILLPOST_VERSION;
 inline constexpr char kCheckButton[] = "チェック∨";
 inline constexpr char kExitButton[] = "終了";
 inline constexpr char kAddButton[] = "追加";
@@ -73,7 +73,7 @@ inline constexpr char kSoundInitialName[] = "*.WAV";
 inline constexpr char kLaunchInitialName[] = "*.*";
 inline constexpr char kIconInitialName[] = "*.ICO";
 inline constexpr char kEnterInteger[] = "整数を入力してください。";
-inline constexpr char kIntervalRange[] = "1 から 2147483 までの整数を入力してください。";
+inline constexpr char kIntervalRange[] = "1 から %1 までの整数を入力してください。";  // %1: the limit
 inline constexpr char kNoComma[] = "カンマ（,）は使用できません。";
 inline constexpr char kNoControlCharacter[] = "改行やタブなどの制御文字は使用できません。";
 inline constexpr char kNoEdgeBlank[] = "先頭と末尾に空白は使用できません。";
@@ -86,7 +86,7 @@ inline constexpr int kNoEdgeBlankId = 107;
 
 // About box.
 inline constexpr char kAboutCaption[] = "ﾊﾞｰｼﾞｮﾝ情報 Quillpost";
-inline constexpr char kAboutVersion[] = "Quillpost Version 1.2";
+inline constexpr char kAboutVersion[] = "Quillpost Version " QUILLPOST_VERSION;
 inline constexpr char kAboutSecondLine[] = "POP3 メールボックスの見張り番";
 
 // Dialog fonts named by the templates.

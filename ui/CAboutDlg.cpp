@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int kIconPixels = 32;
-
 // The two lines of text share their column and width.
 QLabel* AddText(QWidget* parent, const DialogUnits& du, const char* text, int y) {
     return AddTemplateLabel(parent, du, text, 40, y, 119);
@@ -29,8 +27,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("IDR_MAINFRAME"));
-    icon->setPixmap(BuiltinIcon(IconId::kApp).pixmap(kIconPixels, kIconPixels));
-    icon->setGeometry(QRect(du.ToPixels(11, 17, 20, 20).topLeft(), QSize(kIconPixels, kIconPixels)));
+    icon->setPixmap(BuiltinIcon(IconId::kApp).pixmap(DialogUnits::kLargeIconPixels));
+    icon->setGeometry(QRect(du.ToPixels(11, 17, 20, 20).topLeft(),
+                            QSize(DialogUnits::kLargeIconPixels, DialogUnits::kLargeIconPixels)));
     AddText(this, du, Str::kAboutVersion, 10)->setObjectName(QStringLiteral("IDC_VERSION"));
     AddText(this, du, Str::kAboutSecondLine, 25)->setObjectName(QStringLiteral("IDC_SECOND_LINE"));
 

@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr int kIconPixels = 32;  // the large icon; the picture control takes its size
-
 template <class Widget>
 Widget* Named(Widget* widget, const char* id) {
     widget->setObjectName(QString::fromLatin1(id));
@@ -119,7 +117,8 @@ void CAccountDlg::BuildControls(const DialogUnits& du) {
     auto* cancel = AddTemplateButton(this, du, Str::kCancel, "IDCANCEL", 155, 230, 59);
 
     m_iconPreview = Named(new QLabel(this), "IDC_ICON_PREVIEW");
-    m_iconPreview->setGeometry(QRect(du.ToPixels(5, 65, 20, 20).topLeft(), QSize(kIconPixels, kIconPixels)));
+    m_iconPreview->setGeometry(QRect(du.ToPixels(5, 65, 20, 20).topLeft(),
+                                     QSize(DialogUnits::kLargeIconPixels, DialogUnits::kLargeIconPixels)));
     m_iconFile = AddEdit(this, du, "IDC_ICON_FILE", 30, 70, 150);
     auto* iconBrowse = AddTemplateButton(this, du, Str::kBrowse, "IDC_ICON_BROWSE", 180, 70, 35);
 
@@ -210,20 +209,21 @@ bool CAccountDlg::ExchangeInterval(bool toMembers) {
     }
     const std::optional<std::int32_t> value = ParseDialogInteger(m_interval->text());
     if (!value) {
-        FailOn(m_interval, Str::kEnterInteger, Str::kEnterIntegerId);
+        FailOn(m_interval, Str::Text(Str::kEnterInteger), Str::kEnterIntegerId);
         return false;
     }
     // Below one second the account would be probed without pause; above the limit the timer's
     // milliseconds would not fit.
     if (*value < 1 || *value > CCheckScheduler::kMaxIntervalSeconds) {
-        FailOn(m_interval, Str::kIntervalRange, Str::kIntervalRangeId);
+        FailOn(m_interval, Str::Text(Str::kIntervalRange).arg(CCheckScheduler::kMaxIntervalSeconds),
+               Str::kIntervalRangeId);
         return false;
     }
     m_nInterval = *value;
     return true;
 }
 
-void CAccountDlg::FailOn(QLineEdit* box, const char* message, int stringId) {
+void CAccountDlg::FailOn(QLineEdit* box, const QString& message, int stringId) {
     ShowExclamation(this, message, stringId);
     box->setFocus(Qt::OtherFocusReason);
     box->selectAll();
@@ -244,16 +244,16 @@ bool CAccountDlg::RefuseUnstorableText() {
             continue;
         }
         if (text.contains(u',')) {
-            FailOn(box, Str::kNoComma, Str::kNoCommaId);
+            FailOn(box, Str::Text(Str::kNoComma), Str::kNoCommaId);
             return true;
         }
         if (std::any_of(text.cbegin(), text.cend(),
                         [](QChar c) { return c.category() == QChar::Other_Control; })) {
-            FailOn(box, Str::kNoControlCharacter, Str::kNoControlCharacterId);
+            FailOn(box, Str::Text(Str::kNoControlCharacter), Str::kNoControlCharacterId);
             return true;
         }
         if (text.startsWith(u' ') || text.endsWith(u' ')) {
-            FailOn(box, Str::kNoEdgeBlank, Str::kNoEdgeBlankId);
+            FailOn(box, Str::Text(Str::kNoEdgeBlank), Str::kNoEdgeBlankId);
             return true;
         }
     }
@@ -291,7 +291,7 @@ void CAccountDlg::ShowIconPreview(const std::string& file) {
     if (icon.isNull()) {
         return;
     }
-    m_iconPreview->setPixmap(icon.pixmap(kIconPixels, kIconPixels));
+    m_iconPreview->setPixmap(icon.pixmap(DialogUnits::kLargeIconPixels));
 }
 
 bool CAccountDlg::Browse(std::string& member, const char* initialName, const char* filter) {

@@ -79,7 +79,7 @@ private:
     bool Browse(std::string& member, const char* initialName, const char* filter);
     bool ExchangeInterval(bool toMembers);
     bool RefuseUnstorableText();
-    void FailOn(QLineEdit* box, const char* message, int stringId);
+    void FailOn(QLineEdit* box, const QString& message, int stringId);
 
     CAlerts& m_alerts;
     FileChooser m_chooseFile = ChooseFileWithDialog;

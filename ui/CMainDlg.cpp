@@ -276,7 +276,7 @@ void CMainDlg::OnDelete() {
     if (position < 0) {
         return;
     }
-    if (ShowExclamation(this, Str::kConfirmDelete, 0, QMessageBox::Ok | QMessageBox::Cancel) !=
+    if (ShowExclamation(this, Str::Text(Str::kConfirmDelete), 0, QMessageBox::Ok | QMessageBox::Cancel) !=
         QMessageBox::Ok) {
         return;
     }

@@ -9,9 +9,6 @@ constexpr int kCharactersLookedAt = 31;
 bool IsBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
-bool IsDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
 
 }  // namespace
 
@@ -27,7 +24,7 @@ std::optional<std::int32_t> ParseDialogInteger(const QString& whole) {
         ++i;
     }
     const qsizetype firstDigit = i;
-    while (i < text.size() && IsDigit(text[i])) {
+    while (i < text.size() && IsDigit(text[i].unicode())) {
         ++i;
     }
     if (i == firstDigit) {

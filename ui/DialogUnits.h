@@ -14,6 +14,9 @@ class QWidget;
 
 class DialogUnits {
 public:
+    // A large icon's size: a dialog's picture control takes it, whatever its template says.
+    static constexpr int kLargeIconPixels = 32;
+
     explicit DialogUnits(const QFont& font);
 
     // The named font at `points`, or a Japanese gothic of the same kind where the named one is not

@@ -3,9 +3,9 @@
 #include "res/Strings.h"
 #include "ui/HelpContext.h"
 
-QMessageBox::StandardButton ShowExclamation(QWidget* owner, const char* text, int stringId,
+QMessageBox::StandardButton ShowExclamation(QWidget* owner, const QString& text, int stringId,
                                             QMessageBox::StandardButtons buttons) {
-    QMessageBox box(QMessageBox::Warning, Str::Text(Str::kAppName), Str::Text(text), buttons, owner);
+    QMessageBox box(QMessageBox::Warning, Str::Text(Str::kAppName), text, buttons, owner);
     if (stringId != 0) {
         HelpContext::Set(&box, HelpContext::ForMessage(stringId));
     }

@@ -269,7 +269,7 @@ TEST_F(AccountDlgTest, IntervalsOutsideOneToTheTimerLimitAreRefused) {
         QString message;
         AnswerMessageBox(&message);
         EXPECT_FALSE(dlg.TransferData(true)) << text;
-        EXPECT_EQ(message, Str::Text(Str::kIntervalRange)) << text;
+        EXPECT_EQ(message, QString::fromUtf8("1 から 2147483 までの整数を入力してください。")) << text;
         EXPECT_EQ(dlg.m_nInterval, 60) << text;
     }
     for (const char* text : {"1", "2147483"}) {
