@@ -9,7 +9,7 @@ class CAccount {
 public:
     std::string m_strIconFile;  // empty: the built-in "no mail" picture
     std::string m_strUser;
-    std::string m_strPassword;  // plain text, as the file has always held it
+    std::string m_strPassword;  // plain text: existing ACCOUNT.CSV files hold it so
     std::string m_strServer;
     std::int32_t m_nInterval = 0;   // seconds between checks
     std::int32_t m_bSound = 0;      // only 1 switches the sound on

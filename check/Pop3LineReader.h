@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-// Cuts a POP3 server's byte stream into reply lines, one line at a time, as the probe has always
-// read them: "\n" ends a line; "\r" ends it too and takes the byte after it with it, whatever that
-// byte is. At most kMaxLineLength bytes are kept; the rest of a longer line is dropped up to its
-// line end, so the replies that follow stay in step with the commands.
+// Cuts a POP3 server's byte stream into reply lines, one line at a time: "\n" ends a line; "\r"
+// ends it too and takes the byte after it with it, whatever that byte is. At most kMaxLineLength
+// bytes are kept; the rest of a longer line is dropped up to its line end, so the replies that
+// follow stay in step with the commands.
 //
 // One buffer serves every line. A stream that ends before the first byte of a line leaves the
 // buffer holding the previous line; one that ends part-way makes the bytes read so far the line.

@@ -10,7 +10,7 @@
 
 namespace {
 
-// The stream buffer size the probe has always used.
+// How much is taken from the socket at a time: several reply lines of the longest kind.
 constexpr qint64 kReadChunk = 4096;
 // The kernel holds at most about twice this for the probe, and every notification drains it, so a
 // server that floods holds the probe to a fixed amount of memory. Much smaller makes a flood crawl.

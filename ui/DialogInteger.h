@@ -1,5 +1,5 @@
 #pragma once
-// Reading an integer typed into a dialog box, by the rules the settings dialog has always had.
+// Reading an integer typed into a dialog box.
 
 #include <QString>
 #include <cstdint>

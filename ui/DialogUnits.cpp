@@ -37,7 +37,8 @@ int MulDiv(int a, int b, int c) {
 
 DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    // The average width over the 52 letters, rounded, as the platform has always computed it.
+    // The average width over the 52 letters, rounded: the templates' coordinates are in units of
+    // this width as the platform computes it, so any other average would misplace the controls.
     const int letters =
         metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_baseX = (letters / 26 + 1) / 2;

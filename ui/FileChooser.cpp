@@ -11,8 +11,8 @@ std::optional<QString> ChooseFileWithDialog(QWidget* parent, const FileRequest& 
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(request.filter);
     // Open where the current choice lives, so that changing it starts next to it.
-    const QFileInfo current(request.defaultExtension);
-    if (!request.defaultExtension.isEmpty() && current.absoluteDir().exists()) {
+    const QFileInfo current(request.currentFile);
+    if (!request.currentFile.isEmpty() && current.absoluteDir().exists()) {
         dialog.setDirectory(current.absoluteDir());
     }
     dialog.selectFile(request.initialName);

@@ -8,9 +8,9 @@
 class QWidget;
 
 struct FileRequest {
-    QString defaultExtension;  // the current value of what is being chosen
-    QString initialName;       // e.g. "*.WAV"
-    QString filter;            // in Qt's form, e.g. "アイコン(*.ICO)"
+    QString currentFile;  // the box's current value, so the dialog opens in its folder
+    QString initialName;  // e.g. "*.WAV"
+    QString filter;       // in Qt's form, e.g. "アイコン(*.ICO)"
     bool operator==(const FileRequest&) const = default;
 };
 

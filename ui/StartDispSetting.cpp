@@ -19,7 +19,7 @@ int Read(const QSettings& settings) {
 
 void Write(QSettings& settings, int value) {
     settings.setValue(kName, value);
-    settings.sync();  // a failing write is ignored, as the program always has
+    settings.sync();  // a failing write is ignored: the tick box must never stop the window
 }
 
 }  // namespace StartDispSetting
