@@ -107,10 +107,20 @@ protected:
         recorder->Mark();
     }
 
-    // What was heard after waiting this long.
-    std::vector<qint16> HeardAfter(int milliseconds) {
-        QTest::qWait(milliseconds);
+    // What was heard once a sound was heard and then 0.3 s of silence recorded (or after a long
+    // while, for a sound that never comes or never stops).
+    static std::vector<qint16> HeardUntilQuiet() {
+        const auto soundThenQuiet = [] {
+            const std::vector<qint16> heard = recorder->SinceMark();
+            const size_t quiet = 30 * kWindow;
+            return heard.size() > quiet && LoudSeconds(heard) > 0 &&
+                   LoudSeconds(std::vector<qint16>(heard.end() - quiet, heard.end())) == 0;
+        };
+        (void)QTest::qWaitFor(soundThenQuiet, 10000);
         return recorder->SinceMark();
+    }
+    static bool HeardFor(double seconds) {
+        return QTest::qWaitFor([&] { return LoudSeconds(recorder->SinceMark()) >= seconds; }, 10000);
     }
 
     static inline std::unique_ptr<Recorder> recorder;
@@ -124,7 +134,7 @@ protected:
 TEST_F(AlertSoundTest, TheAlertSoundIsReallyHeard) {
     ASSERT_TRUE(platform.HasOutputDevice());
     CAlerts(platform).PlayAlertSound(dir.file("a440.wav"));
-    const std::vector<qint16> heard = HeardAfter(1000);
+    const std::vector<qint16> heard = HeardUntilQuiet();
     EXPECT_GT(LoudSeconds(heard), 0.3);
     EXPECT_LT(LoudSeconds(heard), 0.65);
     EXPECT_NEAR(LastPitch(heard), 440, 25);
@@ -132,14 +142,14 @@ TEST_F(AlertSoundTest, TheAlertSoundIsReallyHeard) {
 
 TEST_F(AlertSoundTest, PlayPlaysAudioFilesWithoutAnyWindow) {
     ASSERT_TRUE(platform.ShellPlay(dir.file("a660.wav")));
-    std::vector<qint16> heard = HeardAfter(900);
+    std::vector<qint16> heard = HeardUntilQuiet();
     EXPECT_GT(LoudSeconds(heard), 0.3);
     EXPECT_NEAR(LastPitch(heard), 660, 30);
 
     // Any other audio goes through the media player.
     recorder->Mark();
     ASSERT_TRUE(platform.ShellPlay(dir.file("a550.au")));
-    heard = HeardAfter(1200);
+    heard = HeardUntilQuiet();
     EXPECT_NEAR(LoudSeconds(heard), 0.5, 0.1);
     EXPECT_NEAR(LastPitch(heard), 550, 30);
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
@@ -147,10 +157,10 @@ TEST_F(AlertSoundTest, PlayPlaysAudioFilesWithoutAnyWindow) {
 
 TEST_F(AlertSoundTest, ANewSoundReplacesOneStillPlaying) {
     platform.PlaySound(dir.file("long440.wav"));
-    QTest::qWait(400);
+    ASSERT_TRUE(HeardFor(0.3));
     platform.PlaySound(dir.file("short880.wav"));
-    const std::vector<qint16> heard = HeardAfter(1200);
-    // About 0.4 s of the first and 0.3 s of the second; the first alone would last 2 s.
+    const std::vector<qint16> heard = HeardUntilQuiet();
+    // Some 0.3 to 0.5 s of the first and 0.3 s of the second; the first alone would last 2 s.
     EXPECT_GT(LoudSeconds(heard), 0.4);
     EXPECT_LT(LoudSeconds(heard), 1.2);
     EXPECT_NEAR(LastPitch(heard), 880, 40);
@@ -158,9 +168,9 @@ TEST_F(AlertSoundTest, ANewSoundReplacesOneStillPlaying) {
 
 TEST_F(AlertSoundTest, StopEndsASoundStillPlaying) {
     platform.PlaySound(dir.file("long440.wav"));
-    QTest::qWait(400);
+    ASSERT_TRUE(HeardFor(0.3));
     platform.StopSound();
-    const std::vector<qint16> heard = HeardAfter(800);
+    const std::vector<qint16> heard = HeardUntilQuiet();
     EXPECT_GT(LoudSeconds(heard), 0.1);
     EXPECT_LT(LoudSeconds(heard), 1.0);
 }

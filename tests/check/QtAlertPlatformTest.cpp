@@ -1,15 +1,19 @@
 // The real alert platform on a machine without any sound server, and its "play" and "open".
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QSoundEffect>
 #include <QTest>
 #include <QUrl>
 
 #include "check/Alerts.h"
 #include "check/QtAlertPlatform.h"
 #include "tests/check/Tones.h"
+#include "tests/support/PostedEvents.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -48,9 +52,9 @@ protected:
         dir.write("letter.txt", "Dear user,\n");
     }
 
-    // A shell script that leaves the file "ran" in the temporary folder.
-    QString Script(const QString& name, bool executable = true) {
-        dir.write(name, "#!/bin/sh\necho ran > '" + dir.file("ran").toUtf8() + "'\n");
+    // A shell script that leaves the file `marker` in the temporary folder.
+    QString Script(const QString& name, bool executable = true, const QString& marker = "ran") {
+        dir.write(name, "#!/bin/sh\necho ran > '" + dir.file(marker).toUtf8() + "'\n");
         if (executable) {
             QFile::setPermissions(dir.file(name), QFile::permissions(dir.file(name)) | QFile::ExeOwner);
         }
@@ -58,10 +62,21 @@ protected:
     }
     // Qt loads sound files on a thread of its own; a process that ends while a load is under way
     // leaks it, so every test lets loads finish.
-    void TearDown() override { QTest::qWait(200); }
+    void TearDown() override { EXPECT_TRUE(LoadsFinished()); }
 
-    bool ScriptRan() {
-        return QTest::qWaitFor([this] { return QFile::exists(dir.file("ran")); }, 5000);
+    // Whether every sound the platform has begun to load has loaded or failed (within a while).
+    bool LoadsFinished() {
+        return QTest::qWaitFor(
+            [this] {
+                const QList<QSoundEffect*> sounds = platform.findChildren<QSoundEffect*>();
+                return std::none_of(sounds.begin(), sounds.end(),
+                                    [](QSoundEffect* s) { return s->status() == QSoundEffect::Loading; });
+            },
+            10000);
+    }
+
+    bool ScriptRan(const QString& marker = "ran") {
+        return QTest::qWaitFor([this, marker] { return QFile::exists(dir.file(marker)); }, 5000);
     }
 
     TempDir dir;
@@ -76,14 +91,16 @@ TEST_F(QtAlertPlatformTest, WithoutASoundServerThereIsNoDeviceAndNothingBreaks) 
     // The alert sound needs a device: not even the default sound for a missing file.
     alerts.PlayAlertSound(dir.file("missing.wav"));
     alerts.PlayAlertSound(dir.file("tone.wav"));
-    QTest::qWait(300);
+    ASSERT_TRUE(LoadsFinished());
+    ASSERT_TRUE(DeliverQueuedEvents());
     EXPECT_EQ(platform.defaultSounds, 0);
 
     // The preview plays anyway (silently here) and can be stopped.
     alerts.PreviewSound(dir.file("tone.wav"));
     alerts.PreviewSound(dir.file("tone.wav"));
     alerts.StopSound();
-    QTest::qWait(300);
+    ASSERT_TRUE(LoadsFinished());
+    ASSERT_TRUE(DeliverQueuedEvents());
     EXPECT_EQ(platform.defaultSounds, 0);
 }
 
@@ -133,7 +150,9 @@ TEST_F(QtAlertPlatformTest, OpenHandsEverythingElseToTheDesktop) {
     EXPECT_EQ(desktop.opened, QList<QUrl>({QUrl::fromLocalFile(dir.file("letter.txt")),
                                            QUrl::fromLocalFile(dir.file("not-executable.sh")),
                                            QUrl::fromLocalFile(dir.path())}));
-    QTest::qWait(200);
+    // Had the script been run, it would have by the time one started after it has.
+    EXPECT_TRUE(platform.ShellOpen(Script("afterwards.sh", true, "afterwards")));
+    ASSERT_TRUE(ScriptRan("afterwards"));
     EXPECT_FALSE(QFile::exists(dir.file("ran")));
 }
 
@@ -150,12 +169,12 @@ TEST_F(QtAlertPlatformTest, ALaunchPlaysSoundAndStartsPrograms) {
 
     // A program disguised as sound is treated as sound, never run.
     alerts.LaunchFile(nullptr, Script("on-mail.wav"));
-    QTest::qWait(200);
-    EXPECT_FALSE(QFile::exists(dir.file("ran")));
     EXPECT_TRUE(desktop.opened.isEmpty());
 
-    alerts.LaunchFile(nullptr, Script("on-mail.sh"));
-    EXPECT_TRUE(ScriptRan());
+    // A real program runs; had the disguised one run, it would have by now.
+    alerts.LaunchFile(nullptr, Script("on-mail.sh", true, "program ran"));
+    EXPECT_TRUE(ScriptRan("program ran"));
+    EXPECT_FALSE(QFile::exists(dir.file("ran")));
     EXPECT_TRUE(desktop.opened.isEmpty());
 
     alerts.LaunchFile(nullptr, dir.file("letter.txt"));

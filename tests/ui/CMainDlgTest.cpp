@@ -18,6 +18,7 @@
 #include "check/AccountIcon.h"
 #include "res/Strings.h"
 #include "tests/support/ManualProber.h"
+#include "tests/support/PostedEvents.h"
 #include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/RecordingTray.h"
 #include "tests/support/TempDir.h"
@@ -337,10 +338,10 @@ TEST_F(MainDlgTest, EditAndDeleteWithoutASelectionDoNothing) {
     WriteFile({Account("a")});
     const QByteArray before = FileBytes();
     Open();
-    ExpectNoModal();
+    const QPointer<QTimer> watch = ExpectNoModal();
     Button("IDC_EDIT")->click();
     Button("IDC_DELETE")->click();
-    QTest::qWait(200);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watch.isNull(); }, 10000));
     EXPECT_EQ(dlg->Accounts().GetCount(), 1);
     EXPECT_EQ(FileBytes(), before);
 }
@@ -570,8 +571,7 @@ TEST_F(MainDlgTest, StartDispIsReadAtStartAndWrittenOnEveryClick) {
     Open();
     EXPECT_EQ(dlg->StartDisp(), 0);
     EXPECT_FALSE(Button("IDC_START_DISP")->isChecked());
-    QTest::qWait(20);
-    EXPECT_TRUE(dlg->isHidden());  // straight into the tray
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->isHidden(); }, 10000));  // straight into the tray
     Button("IDC_START_DISP")->click();
     EXPECT_EQ(QSettings().value("StartDisp").toInt(), 1);
 
@@ -580,14 +580,14 @@ TEST_F(MainDlgTest, StartDispIsReadAtStartAndWrittenOnEveryClick) {
     Open();
     EXPECT_EQ(dlg->StartDisp(), 7);
     EXPECT_FALSE(Button("IDC_START_DISP")->isChecked());
-    QTest::qWait(20);
+    ASSERT_TRUE(DeliverQueuedEvents());  // what the start posted to itself, hiding included
     EXPECT_TRUE(dlg->isVisible());
 
     QSettings().setValue("StartDisp", 0);  // hidden at start, but with no tray to come back from
     tray.available = false;
     dlg = nullptr;
     Open();
-    QTest::qWait(20);
+    ASSERT_TRUE(DeliverQueuedEvents());
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_FALSE(dlg->isMinimized());
 }

@@ -47,8 +47,9 @@ inline void AnswerMessageBox(QString* text, QMessageBox::StandardButton button =
     });
 }
 
-// Fails the test when a modal window comes up within `windowMs`, closing it again.
-inline void ExpectNoModal(int windowMs = 150) {
+// Fails the test when a modal window comes up within `windowMs`, closing it again. The watch is
+// gone once that time is over.
+inline QPointer<QTimer> ExpectNoModal(int windowMs = 150) {
     auto* poll = new QTimer;
     auto* clock = new QElapsedTimer;
     clock->start();
@@ -67,4 +68,5 @@ inline void ExpectNoModal(int windowMs = 150) {
         }
     });
     poll->start();
+    return poll;
 }
