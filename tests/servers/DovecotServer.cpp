@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -56,6 +57,18 @@ bool Ipv6LoopbackExists() {
 QByteArray NameOf(uint uid) {
     const passwd* entry = ::getpwuid(uid);
     return entry != nullptr ? QByteArray(entry->pw_name) : QByteArray::number(uid);
+}
+
+// Debian installs dovecot in /usr/sbin, which is on root's PATH but not on an ordinary user's.
+QString DovecotExecutable() {
+    QString found = QStandardPaths::findExecutable(QStringLiteral("dovecot"));
+    if (found.isEmpty()) {
+        found = QStandardPaths::findExecutable(QStringLiteral("dovecot"), {"/usr/sbin", "/sbin"});
+    }
+    if (found.isEmpty()) {
+        throw std::runtime_error("dovecot is not installed (scripts/deps.sh installs it)");
+    }
+    return found;
 }
 
 QByteArray GroupOf(uint gid) {
@@ -177,7 +190,7 @@ void DovecotServer::Start() {
     // A stale socket left in base_dir costs seconds at start-up.
     QDir(m_folder.filePath("run")).removeRecursively();
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start("dovecot", {"-F", "-c", m_folder.filePath("dovecot.conf")});
+    m_process.start(DovecotExecutable(), {"-F", "-c", m_folder.filePath("dovecot.conf")});
     if (!m_process.waitForStarted(10000)) {
         throw std::runtime_error("cannot start dovecot: " + m_process.errorString().toStdString());
     }
