@@ -191,7 +191,7 @@ qint64 RunWindowRound(const std::vector<DovecotServer::User>& users, const std::
     window.OnInitDialog();
 
     QEventLoop loop;
-    QObject::connect(&window.Scheduler(), &CCheckScheduler::accountsChecked, [&] {
+    QObject::connect(window.findChild<CCheckScheduler*>(), &CCheckScheduler::accountsChecked, [&] {
         if (prober.Mailboxes() == users.size()) {
             loop.quit();
         }

@@ -115,10 +115,6 @@ void CCheckScheduler::OnTimer(int timerId) {
     StartNextProbe();
 }
 
-bool CCheckScheduler::IsIdle() const {
-    return m_running == 0 && m_queue.empty();
-}
-
 void CCheckScheduler::StartNextProbe() {
     while (m_running == 0 && !m_queue.empty()) {
         const std::uint32_t id = m_queue.front();

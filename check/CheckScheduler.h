@@ -39,10 +39,6 @@ public:
     // A timer fired: queue a probe of the account holding it, when that account is enabled.
     void OnTimer(int timerId);
 
-    // Whether a probe is queued or running (for tests and the soak).
-    bool IsIdle() const;
-    int QueuedCount() const { return static_cast<int>(m_queue.size()); }
-
     // Longest a timer may be set to: its milliseconds must fit in an int.
     static constexpr int kMaxIntervalSeconds = std::numeric_limits<int>::max() / 1000;
 

@@ -16,8 +16,6 @@ public:
     void Start(const std::string& user, const std::string& password, const std::string& server,
                Done done) override;
 
-    int RunningCount() const { return static_cast<int>(m_running.size()); }
-
 private:
     ProbeOptions m_options;
     std::list<std::unique_ptr<CPop3Probe>> m_running;

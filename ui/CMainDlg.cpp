@@ -47,7 +47,7 @@ CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
       m_accountFile(parts.accountFile),
       m_parts(parts),
       m_alerts(*parts.alerts),
-      m_scheduler(m_accounts, *parts.tray, m_alerts, *parts.prober) {
+      m_scheduler(m_accounts, *parts.tray, m_alerts, *parts.prober, this) {
     m_bStartDisp = StartDispSetting::Read(QSettings());
     // A caption and a close box (which ends the program like "終了"); no minimise or maximise box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -46,10 +46,6 @@ public:
     // save is put to the user, who may try again, unless nobody is there (the session is ending).
     void DestroyWindow(bool userIsThere = true);
 
-    const CAccountList& Accounts() const { return m_accounts; }
-    int StartDisp() const { return m_bStartDisp; }
-    CCheckScheduler& Scheduler() { return m_scheduler; }
-
     // Rebuilds the rows from the accounts, keeping the selected row.
     void RefreshList();
     // The rows' check boxes into the accounts' m_bEnabled.

@@ -22,7 +22,8 @@ bool CTrayService::NotifyTray(TrayRequest request, int id, const TrayIcon& icon,
             if (existing != nullptr) {
                 return false;  // an icon already there stays as it is
             }
-            auto* trayIcon = new QSystemTrayIcon;
+            auto* trayIcon = new QSystemTrayIcon(this);
+            trayIcon->setObjectName(QString::number(id));  // named by its id, as controls are
             Apply(trayIcon, icon, tooltip);
             connect(trayIcon, &QSystemTrayIcon::activated, this,
                     [this, id](QSystemTrayIcon::ActivationReason reason) { OnTrayNotify(id, reason); });

@@ -27,9 +27,6 @@ public:
     // What a click on the icon with this id does.
     void OnTrayNotify(int id, QSystemTrayIcon::ActivationReason reason);
 
-    // The live icon for an id, or null (for tests and diagnostics).
-    QSystemTrayIcon* IconFor(int id) const { return m_icons.value(id, nullptr); }
-
 private:
     void Apply(QSystemTrayIcon* trayIcon, const TrayIcon& icon, const QString& tooltip);
 

@@ -13,6 +13,7 @@
 #include "check/ProbeOutcome.h"
 #include "check/TrayNotifier.h"
 #include "res/Strings.h"
+#include "tests/support/InspectableMainDlg.h"
 #include "tests/support/ProcessMemory.h"
 #include "ui/CMainDlg.h"
 
@@ -167,7 +168,7 @@ SoakReport SoakRig::Run(std::chrono::milliseconds duration) {
     parts.alerts = &m_platform;
     parts.prober = m_prober.get();
     parts.accountFile = m_dir.file("ACCOUNT.CSV");
-    m_dlg = std::make_unique<CMainDlg>(parts);
+    m_dlg = std::make_unique<InspectableMainDlg>(parts);
     m_dlg->show();
     m_dlg->OnInitDialog();
 

@@ -15,7 +15,7 @@
 #include "tests/support/RecordingTray.h"
 #include "tests/support/TempDir.h"
 
-class CMainDlg;
+class InspectableMainDlg;
 
 // What a soak run saw. `faults` lists every broken expectation in words; empty means sound.
 struct SoakReport {
@@ -69,5 +69,5 @@ private:
     RecordingAlertPlatform m_platform;
     std::unique_ptr<CPop3Prober> m_realProber;
     std::unique_ptr<CountingProber> m_prober;
-    std::unique_ptr<CMainDlg> m_dlg;
+    std::unique_ptr<InspectableMainDlg> m_dlg;
 };

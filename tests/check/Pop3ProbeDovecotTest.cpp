@@ -115,29 +115,32 @@ TEST_F(Pop3ProbeDovecot, TheProberRunsProbesSideBySideAndReportsEachOnce) {
     prober.Start("bob", "hunter2", Tls(), record("bob tls"));
     prober.Start("bob", "nope", Plain(), record("bob wrong"));
     EXPECT_TRUE(reports.empty()) << "reported from inside Start";
-    EXPECT_EQ(prober.RunningCount(), 3);
     token.reset();
+    EXPECT_EQ(callbacksHeld.use_count(), 3);  // one running probe each
     ASSERT_TRUE(QTest::qWaitFor([&] { return callbacksHeld.expired(); }, 30000)) << reports.size();
     std::sort(reports.begin(), reports.end());
     EXPECT_EQ(reports, (std::vector<std::pair<std::string, int>>{
                            {"alice plain", 4}, {"bob tls", 1}, {"bob wrong", ProbeCode::kRefused}}));
-    EXPECT_EQ(prober.RunningCount(), 0);
 }
 
 TEST_F(Pop3ProbeDovecot, TheNextProbeMayStartFromInsideDone) {
     s_server->SetMessageCount("alice", 2);
     CPop3Prober prober(Trusting());
     std::vector<int> results;
-    std::function<void(const ProbeOutcome&)> next = [&](const ProbeOutcome& outcome) {
+    auto token = std::make_shared<int>();
+    const std::weak_ptr<int> callbackCopies = token;
+    std::function<void(const ProbeOutcome&)> next = [&, token](const ProbeOutcome& outcome) {
         results.push_back(outcome.result);
         if (results.size() < 3) {
             prober.Start("alice", "secret", results.size() % 2 ? Tls() : Plain(), next);
         }
     };
+    token.reset();
     prober.Start("alice", "secret", Plain(), next);
     ASSERT_TRUE(QTest::qWaitFor([&] { return results.size() == 3; }, 30000));
     EXPECT_EQ(results, (std::vector<int>{2, 2, 2}));
-    EXPECT_EQ(prober.RunningCount(), 0);
+    // Every finished probe was let go: only `next` itself still holds the callback.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return callbackCopies.use_count() == 1; }, 10000));
 }
 
 TEST_F(Pop3ProbeDovecot, DestroyingTheProberAbandonsItsProbes) {

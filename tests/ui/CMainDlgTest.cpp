@@ -17,6 +17,7 @@
 #include "accounts/AccountFile.h"
 #include "check/AccountIcon.h"
 #include "res/Strings.h"
+#include "tests/support/InspectableMainDlg.h"
 #include "tests/support/ManualProber.h"
 #include "tests/support/PostedEvents.h"
 #include "tests/support/RecordingAlertPlatform.h"
@@ -72,7 +73,7 @@ protected:
 
     // The window as the application starts it.
     CMainDlg& Open() {
-        dlg = std::make_unique<CMainDlg>(parts);
+        dlg = std::make_unique<InspectableMainDlg>(parts);
         dlg->show();
         dlg->OnInitDialog();
         return *dlg;
@@ -117,7 +118,7 @@ protected:
     RecordingAlertPlatform platform;
     ManualProber prober;
     CMainDlg::Parts parts;
-    std::unique_ptr<CMainDlg> dlg;
+    std::unique_ptr<InspectableMainDlg> dlg;
 };
 
 TEST_F(MainDlgTest, ControlsSitAtTheirTemplatePlacesInTabOrder) {

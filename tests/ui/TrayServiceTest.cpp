@@ -7,6 +7,7 @@
 #include "check/AccountIcon.h"
 #include "res/Strings.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/TrayIconOf.h"
 #include "ui/TrayService.h"
 
 namespace {
@@ -20,16 +21,16 @@ protected:
     bool Add(int id, const TrayIcon& icon, const QString& tooltip = {}) {
         return tray.NotifyTray(TrayRequest::Add, id, icon, tooltip);
     }
-    QString TooltipOf(int id) const { return tray.IconFor(id) ? tray.IconFor(id)->toolTip() : "<none>"; }
+    QString TooltipOf(int id) const { return IconFor(tray, id) ? IconFor(tray, id)->toolTip() : "<none>"; }
 
     CTrayService tray;
 };
 
 TEST_F(TrayServiceTest, AnIconWithoutTextShowsTheProgramName) {
     ASSERT_TRUE(Add(TrayId::kMain, TrayIcon::Builtin(IconId::kNoMail)));
-    ASSERT_NE(tray.IconFor(TrayId::kMain), nullptr);
+    ASSERT_NE(IconFor(tray, TrayId::kMain), nullptr);
     EXPECT_EQ(TooltipOf(TrayId::kMain), Str::Text(Str::kAppName));
-    EXPECT_EQ(Picture(tray.IconFor(TrayId::kMain)->icon()), Picture(BuiltinIcon(IconId::kNoMail)));
+    EXPECT_EQ(Picture(IconFor(tray, TrayId::kMain)->icon()), Picture(BuiltinIcon(IconId::kNoMail)));
     // Offscreen there is no tray: the window must then never hide into it.
     EXPECT_FALSE(tray.IsAvailable());
 }
@@ -38,7 +39,7 @@ TEST_F(TrayServiceTest, AddingAnIdThatExistsFailsAndKeepsTheIconAsItWas) {
     ASSERT_TRUE(Add(2001, TrayIcon::Builtin(IconId::kNoMail), "alice"));
     EXPECT_FALSE(Add(2001, TrayIcon::Builtin(IconId::kError), "bob"));
     EXPECT_EQ(TooltipOf(2001), "alice");
-    EXPECT_EQ(Picture(tray.IconFor(2001)->icon()), Picture(BuiltinIcon(IconId::kNoMail)));
+    EXPECT_EQ(Picture(IconFor(tray, 2001)->icon()), Picture(BuiltinIcon(IconId::kNoMail)));
 }
 
 TEST_F(TrayServiceTest, ModifyChangesOnlyAnExistingIcon) {
@@ -46,17 +47,17 @@ TEST_F(TrayServiceTest, ModifyChangesOnlyAnExistingIcon) {
     const QString count = Str::Text(Str::kMailCount).replace("%d", "3");
     EXPECT_TRUE(tray.NotifyTray(TrayRequest::Modify, TrayId::kMain, TrayIcon::Builtin(IconId::kMail), count));
     EXPECT_EQ(TooltipOf(TrayId::kMain), count);
-    EXPECT_EQ(Picture(tray.IconFor(TrayId::kMain)->icon()), Picture(BuiltinIcon(IconId::kMail)));
+    EXPECT_EQ(Picture(IconFor(tray, TrayId::kMain)->icon()), Picture(BuiltinIcon(IconId::kMail)));
 
     EXPECT_FALSE(tray.NotifyTray(TrayRequest::Modify, 2005, TrayIcon::Builtin(IconId::kMail), "x"));
-    EXPECT_EQ(tray.IconFor(2005), nullptr);
+    EXPECT_EQ(IconFor(tray, 2005), nullptr);
 }
 
 TEST_F(TrayServiceTest, DeleteRemovesOnlyTheIconWithThatId) {
     ASSERT_TRUE(Add(2001, TrayIcon::Builtin(IconId::kNoMail), "a"));
     ASSERT_TRUE(Add(2002, TrayIcon::Builtin(IconId::kNoMail), "b"));
     EXPECT_TRUE(tray.NotifyTray(TrayRequest::Delete, 2001, {}, {}));
-    EXPECT_EQ(tray.IconFor(2001), nullptr);
+    EXPECT_EQ(IconFor(tray, 2001), nullptr);
     EXPECT_FALSE(tray.NotifyTray(TrayRequest::Delete, 2001, {}, {}));
     EXPECT_FALSE(tray.NotifyTray(TrayRequest::Delete, 2009, {}, {}));
     EXPECT_EQ(TooltipOf(2002), "b");
@@ -83,14 +84,14 @@ TEST_F(TrayServiceTest, AnAccountShowsItsOwnPictureOrElseTheNoMailPicture) {
     dir.write("broken.ico", "not a picture");
 
     ASSERT_TRUE(Add(2001, AccountTrayIcon(dir.file("red.png")), "own"));
-    EXPECT_EQ(Picture(tray.IconFor(2001)->icon()).pixelColor(8, 8), QColor(Qt::red));
+    EXPECT_EQ(Picture(IconFor(tray, 2001)->icon()).pixelColor(8, 8), QColor(Qt::red));
 
     for (const QString& file : {dir.file("broken.ico"), dir.file("missing.ico"), QString()}) {
         EXPECT_EQ(AccountTrayIcon(file), TrayIcon::Builtin(IconId::kNoMail)) << file.toStdString();
     }
     // A file that stopped being readable after it was chosen also falls back.
     ASSERT_TRUE(Add(2002, TrayIcon::FromFile(dir.file("broken.ico")), "gone"));
-    EXPECT_EQ(Picture(tray.IconFor(2002)->icon()), Picture(BuiltinIcon(IconId::kNoMail)));
+    EXPECT_EQ(Picture(IconFor(tray, 2002)->icon()), Picture(BuiltinIcon(IconId::kNoMail)));
 }
 
 TEST(BuiltinIcons, AllFourAreCompiledInAndDrawSomething) {
@@ -132,7 +133,7 @@ protected:
 
 TEST_F(TrayClickTest, ALeftClickOnTheMainIconRestoresTheHiddenWindow) {
     EXPECT_FALSE(window->isVisible());
-    emit tray.IconFor(TrayId::kMain)->activated(QSystemTrayIcon::Trigger);
+    emit IconFor(tray, TrayId::kMain)->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(window->isVisible());
 }
 
@@ -146,10 +147,10 @@ TEST_F(TrayClickTest, ALeftClickOnTheMainIconRestoresAMinimizedWindow) {
 TEST_F(TrayClickTest, EveryOtherClickDoesNothing) {
     for (auto reason : {QSystemTrayIcon::Context, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick,
                         QSystemTrayIcon::Unknown}) {
-        emit tray.IconFor(TrayId::kMain)->activated(reason);
+        emit IconFor(tray, TrayId::kMain)->activated(reason);
         EXPECT_FALSE(window->isVisible()) << reason;
     }
-    emit tray.IconFor(2001)->activated(QSystemTrayIcon::Trigger);
+    emit IconFor(tray, 2001)->activated(QSystemTrayIcon::Trigger);
     EXPECT_FALSE(window->isVisible());
 }
 

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include "res/Strings.h"
+#include "tests/ui/TrayIconOf.h"
 #include "ui/TrayService.h"
 
 namespace {
@@ -139,7 +140,7 @@ TEST_F(TrayOnXvfb, TheMainIconIsShownWithItsTooltipAndALeftClickBringsTheWindowB
     // A right click leaves the window hidden (looked at once the icon has had the click); a left
     // click brings it back.
     ASSERT_FALSE(window.isVisible());
-    QSignalSpy clicks(tray.IconFor(TrayId::kMain), &QSystemTrayIcon::activated);
+    QSignalSpy clicks(IconFor(tray, TrayId::kMain), &QSystemTrayIcon::activated);
     ASSERT_TRUE(ClickAt(place.center(), 3));
     ASSERT_TRUE(QTest::qWaitFor([&] { return clicks.size() == 1; }, 5000));
     EXPECT_FALSE(window.isVisible());
@@ -153,14 +154,14 @@ TEST_F(TrayOnXvfb, ALeftClickOnAnAccountIconDoesNothing) {
     const QRect account = AddAndWaitForPlace(2001, QStringLiteral("alice"));
     ASSERT_FALSE(account.isEmpty());
     ASSERT_FALSE(account.intersects(main));
-    QSignalSpy clicks(tray.IconFor(2001), &QSystemTrayIcon::activated);
+    QSignalSpy clicks(IconFor(tray, 2001), &QSystemTrayIcon::activated);
     ASSERT_TRUE(ClickAt(account.center(), 1));
     ASSERT_TRUE(QTest::qWaitFor([&] { return clicks.size() == 1; }, 5000));
     EXPECT_FALSE(window.isVisible());
 
     // Deleting the icon takes it out of the tray.
     ASSERT_TRUE(tray.NotifyTray(TrayRequest::Delete, 2001, {}, {}));
-    EXPECT_EQ(tray.IconFor(2001), nullptr);
+    EXPECT_EQ(IconFor(tray, 2001), nullptr);
 }
 
 }  // namespace
