@@ -18,41 +18,56 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 
-# Runs a command as $TEST_USER (created if missing) with an ordinary user's PATH, which lacks
-# /usr/sbin. The build folder becomes that user's: ctest writes into it.
+# The command run as $TEST_USER (created if missing) with an ordinary user's PATH, which lacks
+# /usr/sbin.
 as_test_user() {
-  local build=$1
-  shift
   id "$TEST_USER" >/dev/null 2>&1 || useradd --create-home --shell /usr/sbin/nologin "$TEST_USER"
   local home
   home=$(getent passwd "$TEST_USER" | cut -d: -f6)
-  chown -R "$TEST_USER:" "$build"
-  local run=(setpriv --reuid="$TEST_USER" --regid="$TEST_USER" --init-groups
-    env HOME="$home" USER="$TEST_USER" LOGNAME="$TEST_USER" PATH=/usr/local/bin:/usr/bin:/bin)
-  if ! "${run[@]}" test -r scripts/lsan.supp -a -w "$build"; then
-    echo "$TEST_USER cannot reach $PWD; put the checkout where an ordinary user can read it" >&2
-    return 1
+  setpriv --reuid="$TEST_USER" --regid="$TEST_USER" --init-groups \
+    env HOME="$home" USER="$TEST_USER" LOGNAME="$TEST_USER" PATH=/usr/local/bin:/usr/bin:/bin "$@"
+}
+
+# Builds one preset in the source folder $2 and runs its tests, as $TEST_USER when $3 is set.
+build_and_test() {
+  local preset=$1 source=$2 ordinary=${3:-}
+  echo "=== ${preset} build"
+  (cd "$source" && cmake --preset "$preset" >/dev/null)
+  local log
+  log=$(mktemp)
+  if ! (cd "$source" && cmake --build --preset "$preset" -j "$JOBS") >"$log" 2>&1; then
+    tail -n 60 "$log"
+    exit 1
   fi
-  "${run[@]}" "$@"
+  grep -i 'warning' "$log" || true
+  if [[ -n $ordinary ]]; then
+    echo "=== ${preset} tests, as the ordinary user ${TEST_USER}"
+    chown -R "$TEST_USER:" "$source/build-asan"
+    (cd "$source" && as_test_user ctest --preset "$preset" -j "$JOBS")
+  else
+    echo "=== ${preset} tests"
+    (cd "$source" && ctest --preset "$preset" -j "$JOBS")
+  fi
 }
 
 echo "=== fuzzing (a short bounded run of each target)"
 bash scripts/fuzz.sh 60
 
-for preset in default sanitize; do
-  echo "=== ${preset} build"
-  cmake --preset "$preset" >/dev/null
-  log=$(mktemp)
-  if ! cmake --build --preset "$preset" -j "$JOBS" >"$log" 2>&1; then
-    tail -n 60 "$log"
-    exit 1
-  fi
-  grep -i 'warning' "$log" || true
-  if [[ $preset == sanitize && $(id -u) -eq 0 ]]; then
-    echo "=== ${preset} tests, as the ordinary user ${TEST_USER}"
-    as_test_user build-asan ctest --preset "$preset" -j "$JOBS"
-  else
-    echo "=== ${preset} tests"
-    ctest --preset "$preset" -j "$JOBS"
-  fi
-done
+build_and_test default "$PWD"
+if [[ $(id -u) -ne 0 ]]; then
+  build_and_test sanitize "$PWD"
+  exit 0
+fi
+# As root, the sanitizer half runs as an ordinary user. A checkout that user cannot read (under
+# /root, say) is copied to a folder it can.
+as_test_user true
+source=$PWD
+if ! as_test_user test -r scripts/lsan.supp; then
+  source=$(mktemp -d /tmp/quillpost-ordinary.XXXXXX)
+  chmod 755 "$source"
+  tar --exclude=./build --exclude=./build-asan --exclude=./build-fuzz --exclude='./build-windows*' -cf - . |
+    tar -xf - -C "$source"
+  echo "=== the checkout is out of ${TEST_USER}'s reach: its sanitizer half runs from a copy in $source"
+fi
+export LSAN_OPTIONS="suppressions=$source/scripts/lsan.supp:print_suppressions=0"
+build_and_test sanitize "$source" ordinary
