@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include "accounts/AccountCsv.h"
 #include "accounts/InstalledCopy.h"
@@ -14,9 +15,35 @@ namespace {
 
 constexpr char kFileName[] = "ACCOUNT.CSV";
 
+// Only creating a file tells: permission bits say nothing of Windows' access lists, a read-only
+// mount or a folder redirected elsewhere.
 bool IsWritableFolder(const QString& dir) {
-    const QFileInfo info(dir);
-    return info.isDir() && info.isWritable();
+    if (!QFileInfo(dir).isDir()) {
+        return false;
+    }
+    QTemporaryFile probe(QDir(dir).filePath(QStringLiteral("quillpost-write-test-XXXXXX")));
+    return probe.open();
+}
+
+// Windows' folders for installed programs are never written, even by a user who could.
+bool IsSystemProgramFolder(const QString& executableDir) {
+#ifdef Q_OS_WIN
+    const QString dir = QFileInfo(executableDir).absoluteFilePath();
+    for (const char* variable : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432"}) {
+        const QString root = qEnvironmentVariable(variable);
+        if (root.isEmpty()) {
+            continue;
+        }
+        const QString relative = QDir(root).relativeFilePath(dir);
+        const bool outside = relative == QLatin1String("..") || relative.startsWith(QLatin1String("../"));
+        if (!outside && !QDir::isAbsolutePath(relative)) {
+            return true;
+        }
+    }
+#else
+    Q_UNUSED(executableDir);
+#endif
+    return false;
 }
 
 // An installed copy never keeps its accounts in the system's program folder, even when run by a
@@ -58,16 +85,20 @@ bool RewriteInPlace(const QString& path, const QByteArray& bytes, QString* reaso
 
 QString AccountFilePath(const QString& executableDir, const QString& perUserDir) {
     const QString beside = QDir(executableDir).filePath(kFileName);
-    const bool folderTakesIt = IsWritableFolder(executableDir) && !IsInstalledCopy(executableDir);
-    if (QFileInfo::exists(beside) || folderTakesIt || perUserDir.isEmpty()) {
+    const QString perUser = QDir(perUserDir).filePath(kFileName);
+    if (perUserDir.isEmpty()) {
         return beside;
     }
-    return QDir(perUserDir).filePath(kFileName);
+    if (IsSystemProgramFolder(executableDir)) {
+        return perUser;
+    }
+    const bool folderTakesIt = IsWritableFolder(executableDir) && !IsInstalledCopy(executableDir);
+    return QFileInfo::exists(beside) || folderTakesIt ? beside : perUser;
 }
 
 QString AccountFilePathForThisProgram() {
     return AccountFilePath(QCoreApplication::applicationDirPath(),
-                           QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+                           QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
 }
 
 AccountFileRead LoadAccounts(const QString& path, CAccountList& list) {

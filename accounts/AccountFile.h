@@ -5,9 +5,10 @@
 
 #include "accounts/CAccountList.h"
 
-// ACCOUNT.CSV beside the executable. When that folder holds no ACCOUNT.CSV and cannot be written,
-// or belongs to an installed copy (InstalledDataFolder), the file lives in the per-user
-// application data folder instead, so that the accounts are not lost at exit.
+// ACCOUNT.CSV beside the executable. When that folder holds no ACCOUNT.CSV and no file can be
+// created there, or it belongs to an installed copy (InstalledDataFolder), the file lives in the
+// per-user application data folder instead, so that the accounts are not lost at exit. On Windows
+// a folder under "Program Files" always sends it to the per-user folder.
 QString AccountFilePath(const QString& executableDir, const QString& perUserDir);
 
 // The path for the running program (its own folder, or the per-user data folder).

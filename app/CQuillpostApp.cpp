@@ -7,8 +7,8 @@
 #include "app/HelpLauncher.h"
 #include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
+#include "check/DesktopAlertPlatform.h"
 #include "check/Pop3Prober.h"
-#include "check/QtAlertPlatform.h"
 #include "res/Strings.h"
 #include "ui/CMainDlg.h"
 #include "ui/TrayService.h"
@@ -34,7 +34,7 @@ int CQuillpostApp::Run() {
     m_app.installEventFilter(&help);
     // Declared before the window, so that they outlive it and its scheduler.
     CTrayService tray;
-    CQtAlertPlatform alerts;
+    CDesktopAlertPlatform alerts;
     CPop3Prober prober;
     CMainDlg::Parts parts;
     parts.tray = &tray;

@@ -5,6 +5,12 @@
 #include "tests/support/TempDir.h"
 #include "ui/StartDispSetting.h"
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <QCoreApplication>
+#include <QUuid>
+#endif
+
 namespace {
 
 class StartDispSettingTest : public ::testing::Test {
@@ -33,5 +39,34 @@ TEST_F(StartDispSettingTest, WrittenValuesReadBackAndOnlyOneAndTwoShowTicked) {
     EXPECT_FALSE(StartDispSetting::ShowsTicked(3));
     EXPECT_FALSE(StartDispSetting::ShowsTicked(-7));
 }
+
+#ifdef Q_OS_WIN
+// The program's settings object is the registry key HKCU\Software\HALVERN\<program name>, and
+// StartDisp is a 32-bit value there, as existing installations have it.
+TEST(StartDispRegistry, TheSettingIsADwordUnderTheVendorAndProgramKey) {
+    const QString name = "quillpost-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const std::wstring key = (QStringLiteral("Software\\HALVERN\\") + name).toStdWString();
+    QCoreApplication::setOrganizationName("HALVERN");
+    QCoreApplication::setApplicationName(name);
+    {
+        QSettings settings;
+        StartDispSetting::Write(settings, 0);
+    }
+    DWORD type = 0;
+    DWORD data = 99;
+    DWORD size = sizeof data;
+    EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"StartDisp", RRF_RT_ANY, &type, &data, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(data, 0u);
+
+    // A value an earlier installation left reads back as it stands.
+    data = 2;
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"StartDisp", REG_DWORD, &data, sizeof data),
+              ERROR_SUCCESS);
+    EXPECT_EQ(StartDispSetting::Read(QSettings()), 2);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+}
+#endif
 
 }  // namespace

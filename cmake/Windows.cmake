@@ -1,0 +1,16 @@
+# The Windows program: a GUI executable (no console window) with its icon, version information
+# and manifest. Included after the quillpost target exists.
+set_target_properties(quillpost PROPERTIES WIN32_EXECUTABLE TRUE)
+
+set(QUILLPOST_MANIFEST "${PROJECT_SOURCE_DIR}/res/quillpost.manifest")
+configure_file("${PROJECT_SOURCE_DIR}/res/quillpost.rc.in" "${CMAKE_BINARY_DIR}/quillpost.rc" @ONLY)
+target_sources(quillpost PRIVATE "${CMAKE_BINARY_DIR}/quillpost.rc")
+set_source_files_properties("${CMAKE_BINARY_DIR}/quillpost.rc" PROPERTIES
+  OBJECT_DEPENDS "${QUILLPOST_APP_ICO};${QUILLPOST_MANIFEST}")
+if(MSVC)
+  # The linker merges the manifest into the one it makes itself.
+  target_sources(quillpost PRIVATE "${QUILLPOST_MANIFEST}")
+else()
+  set_source_files_properties("${CMAKE_BINARY_DIR}/quillpost.rc" PROPERTIES
+    COMPILE_DEFINITIONS QUILLPOST_RC_MANIFEST)
+endif()
