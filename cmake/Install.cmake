@@ -1,4 +1,8 @@
 # `cmake --install` and the Debian package (`cpack -G DEB` in the build folder).
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsInstall.cmake)
+  return()
+endif()
 include(GNUInstallDirs)
 
 install(TARGETS quillpost RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

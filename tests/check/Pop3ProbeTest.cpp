@@ -1,7 +1,9 @@
 // The probe against a scripted server on loopback that misbehaves in every way it can.
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -14,7 +16,9 @@
 
 #include "check/Pop3Probe.h"
 #include "tests/check/ProbeTestSupport.h"
+#ifndef _WIN32
 #include "tests/servers/BlackHoleListener.h"
+#endif
 #include "tests/servers/ScriptedPop3Server.h"
 
 namespace {
@@ -178,6 +182,8 @@ TEST(Pop3Probe, TakesBinaryJunkWithNuls) {
     EXPECT_EQ(observed.sent, kAllCommands);
 }
 
+// These need Linux's own behaviour: a full accept queue that silently drops connection requests.
+#ifndef _WIN32
 TEST(Pop3Probe, AConnectionThatNeverCompletesIsAConnectionError) {
     const BlackHoleListener blackHole(QHostAddress::LocalHost);
     ProbeOptions options = TestProbeOptions();
@@ -222,6 +228,7 @@ TEST(Pop3Probe, ADeadFirstAddressDoesNotHideAWorkingSecond) {
     EXPECT_EQ(observed.outcome.result, 1);
     EXPECT_EQ(observed.sent, kAllCommands);
 }
+#endif
 
 TEST(Pop3Probe, ARefusedAddressMovesOnAtOnce) {
     ScriptedPop3Server server(StatAnsweredWith("+OK 1 1\r\n"));
@@ -292,6 +299,8 @@ TEST(Pop3Probe, AcceptsEveryFormOfTheServerField) {
     EXPECT_EQ(bracketed.sent, kAllCommands);
 }
 
+// Needs a limit on the process's descriptors, which Windows does not have.
+#ifndef _WIN32
 TEST(Pop3Probe, ASocketThatCannotBeCreatedIsAConnectionError) {
     ScriptedPop3Server server(StatAnsweredWith("+OK 1 1\r\n"));
     const std::string field = LoopbackServer(server);
@@ -317,6 +326,7 @@ TEST(Pop3Probe, ASocketThatCannotBeCreatedIsAConnectionError) {
     EXPECT_EQ(outcome->result, ProbeCode::kConnectError);
     EXPECT_EQ(server.Connections(), 1) << "only the first probe got through";
 }
+#endif
 
 TEST(Pop3Probe, DestroyingAProbeEndsItWithoutAReport) {
     ScriptedPop3Server server{ServerScript()};

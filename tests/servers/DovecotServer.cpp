@@ -1,9 +1,13 @@
 #include "tests/servers/DovecotServer.h"
 
+#include <QtGlobal>
+#ifndef Q_OS_WIN
 #include <grp.h>
 #include <pwd.h>
 #include <unistd.h>
+#endif
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,6 +17,8 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <stdexcept>
+
+#include "tests/servers/HostCommand.h"
 
 namespace {
 
@@ -28,10 +34,57 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
     }
 }
 
+// Who runs the tests on the host, and the host's names for files: a Windows test program under
+// wine asks the host's own programs.
+#ifndef Q_OS_WIN
+uint HostUid() {
+    return ::geteuid();
+}
+uint HostGid() {
+    return ::getegid();
+}
+
 void ChangeOwner(const QString& path, uint uid, uint gid) {
     if (::chown(QFile::encodeName(path).constData(), uid, gid) != 0) {
         throw std::runtime_error("cannot chown " + path.toStdString());
     }
+}
+
+QByteArray NameOf(uint uid) {
+    const passwd* entry = ::getpwuid(uid);
+    return entry != nullptr ? QByteArray(entry->pw_name) : QByteArray::number(uid);
+}
+
+QByteArray GroupOf(uint gid) {
+    const group* entry = ::getgrgid(gid);
+    return entry != nullptr ? QByteArray(entry->gr_name) : QByteArray::number(gid);
+}
+#else
+uint HostUid() {
+    static const uint uid = RunHostCommand("id", {"-u"}).trimmed().toUInt();
+    return uid;
+}
+uint HostGid() {
+    static const uint gid = RunHostCommand("id", {"-g"}).trimmed().toUInt();
+    return gid;
+}
+
+void ChangeOwner(const QString& path, uint uid, uint gid) {
+    RunHostCommand("chown", {QString("%1:%2").arg(uid).arg(gid), HostPath(path)});
+}
+
+QByteArray NameOf(uint uid) {
+    return RunHostCommand("id", {"-un", QString::number(uid)}).trimmed();
+}
+
+QByteArray GroupOf(uint gid) {
+    return RunHostCommand("getent", {"group", QString::number(gid)}).split(':').value(0);
+}
+#endif
+
+// A folder or file named in dovecot's configuration, as dovecot knows it.
+QByteArray ConfigName(const QString& path) {
+    return QFile::encodeName(HostPath(path));
 }
 
 // A port nobody listens on right now, on 127.0.0.1 and (when it exists) ::1.
@@ -54,11 +107,7 @@ bool Ipv6LoopbackExists() {
     return probe.listen(QHostAddress::LocalHostIPv6, 0);
 }
 
-QByteArray NameOf(uint uid) {
-    const passwd* entry = ::getpwuid(uid);
-    return entry != nullptr ? QByteArray(entry->pw_name) : QByteArray::number(uid);
-}
-
+#ifndef Q_OS_WIN
 // Debian installs dovecot in /usr/sbin, which is on root's PATH but not on an ordinary user's.
 QString DovecotExecutable() {
     QString found = QStandardPaths::findExecutable(QStringLiteral("dovecot"));
@@ -70,11 +119,7 @@ QString DovecotExecutable() {
     }
     return found;
 }
-
-QByteArray GroupOf(uint gid) {
-    const group* entry = ::getgrgid(gid);
-    return entry != nullptr ? QByteArray(entry->gr_name) : QByteArray::number(gid);
-}
+#endif
 
 }  // namespace
 
@@ -86,9 +131,9 @@ DovecotServer::DovecotServer(std::vector<User> users) : m_users(std::move(users)
     QFile::setPermissions(m_folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                                QFile::ExeOther);
-    const bool asRoot = ::geteuid() == 0;
-    m_mailUid = asRoot ? kMailUidAsRoot : ::geteuid();
-    m_mailGid = asRoot ? kMailUidAsRoot : ::getegid();
+    const bool asRoot = HostUid() == 0;
+    m_mailUid = asRoot ? kMailUidAsRoot : HostUid();
+    m_mailGid = asRoot ? kMailUidAsRoot : HostGid();
     m_certificate = MakeLoopbackCertificate(m_folder.path(), "dovecot");
     m_hasIpv6 = Ipv6LoopbackExists();
     WriteUsers();
@@ -115,6 +160,32 @@ DovecotServer::~DovecotServer() {
     Stop();
 }
 
+#ifdef Q_OS_WIN
+// Under wine dovecot runs as a daemon of the host, known by its pid file.
+void DovecotServer::Stop() {
+    const QString pidFile = m_folder.filePath("run/master.pid");
+    if (!QFile::exists(pidFile)) {
+        return;
+    }
+    try {
+        RunHostCommand("sh", {"-c", "kill -TERM \"$(cat \"$1\")\"", "sh", HostPath(pidFile)});
+    } catch (const std::runtime_error&) {
+        return;  // gone already
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (QFile::exists(pidFile) && waited.elapsed() < 10000) {
+        QThread::msleep(20);
+    }
+}
+
+void DovecotServer::Start() {
+    // A stale socket left in base_dir costs seconds at start-up.
+    QDir(m_folder.filePath("run")).removeRecursively();
+    RunHostCommand("dovecot", {"-c", HostPath(m_folder.filePath("dovecot.conf"))});
+    WaitUntilListening();
+}
+#else
 void DovecotServer::Stop() {
     if (m_process.state() != QProcess::NotRunning) {
         m_process.terminate();
@@ -124,6 +195,7 @@ void DovecotServer::Stop() {
         }
     }
 }
+#endif
 
 QString DovecotServer::HomeOf(const std::string& user) const {
     return m_folder.filePath("home/" + QString::fromStdString(user));
@@ -141,7 +213,7 @@ void DovecotServer::WriteUsers() {
         }
         lines += QByteArray::fromStdString(user.name) + ":{PLAIN}" +
                  QByteArray::fromStdString(user.password) + ":" + QByteArray::number(m_mailUid) + ":" +
-                 QByteArray::number(m_mailGid) + "::" + QFile::encodeName(home) + "::\n";
+                 QByteArray::number(m_mailGid) + "::" + ConfigName(home) + "::\n";
     }
     WriteFile(m_folder.filePath("users"), lines);
     QFile::setPermissions(m_folder.filePath("users"),
@@ -149,7 +221,7 @@ void DovecotServer::WriteUsers() {
 }
 
 void DovecotServer::WriteConfiguration() {
-    const QByteArray folder = QFile::encodeName(m_folder.path());
+    const QByteArray folder = ConfigName(m_folder.path());
     QByteArray config;
     config += "base_dir = " + folder + "/run\n";
     config += "state_dir = " + folder + "/state\n";
@@ -160,12 +232,12 @@ void DovecotServer::WriteConfiguration() {
     // Failed logins answered at once, and no penalty for the next login from 127.0.0.1.
     config += "auth_failure_delay = 0\n";
     config += "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n";
-    if (::geteuid() != 0) {
+    if (HostUid() != 0) {
         config += "  chroot =\n";
     }
     config += "}\n";
-    config += "ssl = yes\nssl_cert = <" + QFile::encodeName(m_certificate.certificateFile) + "\n";
-    config += "ssl_key = <" + QFile::encodeName(m_certificate.keyFile) + "\n";
+    config += "ssl = yes\nssl_cert = <" + ConfigName(m_certificate.certificateFile) + "\n";
+    config += "ssl_key = <" + ConfigName(m_certificate.keyFile) + "\n";
     config += "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN " + folder + "/users\n}\n";
     config += "userdb {\n  driver = passwd-file\n  args = " + folder + "/users\n}\n";
     config += "mail_location = maildir:~/Maildir\n";
@@ -173,19 +245,20 @@ void DovecotServer::WriteConfiguration() {
     config += "  inet_listener pop3 {\n    port = " + QByteArray::number(m_pop3Port) + "\n  }\n";
     config +=
         "  inet_listener pop3s {\n    port = " + QByteArray::number(m_pop3sPort) + "\n    ssl = yes\n  }\n";
-    if (::geteuid() != 0) {
+    if (HostUid() != 0) {
         config += "  chroot =\n";
     }
     config += "}\n";
-    if (::geteuid() != 0) {
+    if (HostUid() != 0) {
         // An ordinary user cannot switch to dovecot's own users; everything runs as this user.
-        const QByteArray me = NameOf(::geteuid());
+        const QByteArray me = NameOf(HostUid());
         config += "default_internal_user = " + me + "\ndefault_login_user = " + me + "\n";
-        config += "default_internal_group = " + GroupOf(::getegid()) + "\n";
+        config += "default_internal_group = " + GroupOf(HostGid()) + "\n";
     }
     WriteFile(m_folder.filePath("dovecot.conf"), config);
 }
 
+#ifndef Q_OS_WIN
 void DovecotServer::Start() {
     // A stale socket left in base_dir costs seconds at start-up.
     QDir(m_folder.filePath("run")).removeRecursively();
@@ -196,15 +269,18 @@ void DovecotServer::Start() {
     }
     WaitUntilListening();
 }
+#endif
 
 void DovecotServer::WaitUntilListening() {
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < 10000) {
+#ifndef Q_OS_WIN
         if (m_process.state() == QProcess::NotRunning) {
             throw std::runtime_error("dovecot stopped: " + m_process.readAll().toStdString() +
                                      Log().toStdString());
         }
+#endif
         QTcpSocket plain;
         QTcpSocket tls;
         plain.connectToHost(QHostAddress::LocalHost, m_pop3Port);
@@ -230,7 +306,7 @@ void DovecotServer::SetMessageCount(const std::string& user, int count) {
         const QString name = QString("%1.M%2P%3.quillpost-test")
                                  .arg(QDateTime::currentSecsSinceEpoch())
                                  .arg(++serial)
-                                 .arg(::getpid());
+                                 .arg(QCoreApplication::applicationPid());
         const QString staged = maildir + "/tmp/" + name;
         WriteFile(staged, "From: sender@example.org\r\nSubject: test " + QByteArray::number(i) +
                               "\r\n\r\nHello.\r\n");

@@ -1,6 +1,10 @@
 #include "tests/servers/ScriptedPop3Server.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <sys/socket.h>
+#endif
 
 #include <QSslConfiguration>
 #include <QSslServer>
@@ -9,6 +13,20 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <stdexcept>
+
+namespace {
+#ifdef _WIN32
+using NativeSocket = SOCKET;
+constexpr int kShutWrite = SD_SEND;
+#else
+using NativeSocket = int;
+constexpr int kShutWrite = SHUT_WR;
+#endif
+
+NativeSocket NativeOf(const QAbstractSocket& socket) {
+    return static_cast<NativeSocket>(socket.socketDescriptor());
+}
+}  // namespace
 
 struct ScriptedPop3Server::Session {
     QTcpSocket* socket = nullptr;  // owned by the server object
@@ -201,15 +219,15 @@ void ScriptedPop3Server::Advance(Session& session) {
                 if (session.socket->bytesToWrite() > 0) {
                     return;  // again once more has been written
                 }
-                ::shutdown(static_cast<int>(session.socket->socketDescriptor()), SHUT_WR);
+                ::shutdown(NativeOf(*session.socket), kShutWrite);
                 session.nextStep = steps.size();
                 return;
             case ServerScript::Step::Kind::Reset: {
                 session.socket->flush();
                 // A zero linger time makes close() send a reset instead of an orderly end.
                 const linger abortive{1, 0};
-                ::setsockopt(static_cast<int>(session.socket->socketDescriptor()), SOL_SOCKET, SO_LINGER,
-                             &abortive, sizeof abortive);
+                ::setsockopt(NativeOf(*session.socket), SOL_SOCKET, SO_LINGER,
+                             reinterpret_cast<const char*>(&abortive), sizeof abortive);
                 session.socket->abort();
                 session.gone = true;
                 session.nextStep = steps.size();

@@ -2,20 +2,14 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <stdexcept>
+
+#include "tests/servers/HostCommand.h"
 
 namespace {
 
 void RunOpenssl(const QString& workingFolder, const QStringList& arguments) {
-    QProcess openssl;
-    openssl.setWorkingDirectory(workingFolder);
-    openssl.start("openssl", arguments);
-    if (!openssl.waitForFinished(30000) || openssl.exitStatus() != QProcess::NormalExit ||
-        openssl.exitCode() != 0) {
-        throw std::runtime_error("openssl " + arguments.join(' ').toStdString() +
-                                 " failed: " + openssl.readAllStandardError().toStdString());
-    }
+    RunHostCommand("openssl", arguments, workingFolder);
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -43,12 +37,12 @@ void MakeExpired(const QString& folder, const QString& name, const QString& subj
     WriteFile(caFolder + "/ca.cnf",
               "[ca]\ndefault_ca = d\n[d]\ndatabase = index.txt\nserial = serial\nnew_certs_dir = .\n"
               "default_md = sha256\npolicy = p\ncopy_extensions = copy\n[p]\ncommonName = supplied\n");
-    const QString key = folder + "/" + name + ".key";
+    const QString key = HostPath(folder + "/" + name + ".key");
     RunOpenssl(caFolder, {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", "request.csr",
                           "-subj", subject, "-addext", "subjectAltName=" + altName});
     RunOpenssl(caFolder, {"ca", "-batch", "-config", "ca.cnf", "-selfsign", "-keyfile", key, "-in",
                           "request.csr", "-startdate", "20200101000000Z", "-enddate", "20210101000000Z",
-                          "-notext", "-out", folder + "/" + name + ".pem"});
+                          "-notext", "-out", HostPath(folder + "/" + name + ".pem")});
 }
 
 }  // namespace
@@ -61,9 +55,9 @@ TestCertificate MakeTestCertificate(const QString& folder, const QString& name, 
     if (validity == CertificateValidity::Expired) {
         MakeExpired(folder, name, subject, subjectAltName);
     } else {
-        RunOpenssl(folder, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", made.keyFile, "-out",
-                            made.certificateFile, "-days", "3650", "-subj", subject, "-addext",
-                            "subjectAltName=" + subjectAltName});
+        RunOpenssl(folder, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                            HostPath(made.keyFile), "-out", HostPath(made.certificateFile), "-days", "3650",
+                            "-subj", subject, "-addext", "subjectAltName=" + subjectAltName});
     }
     // Servers that drop privileges must still read them.
     QFile::setPermissions(made.keyFile,

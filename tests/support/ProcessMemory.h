@@ -1,15 +1,35 @@
 #pragma once
 // This process's memory as the kernel and the allocator see it, for the soak and the benchmarks.
 
-#include <malloc.h>
-
 #include <QFile>
 #include <QString>
+
+#ifdef Q_OS_WIN
+#include <psapi.h>
+#include <windows.h>
+#else
+#include <malloc.h>
+#endif
 
 struct ProcessMemory {
     long long rssKb = -1;   // resident set (VmRSS); -1 when /proc cannot be read
     long long heapKb = -1;  // bytes handed out by malloc and not yet freed, in kB
 
+#ifdef Q_OS_WIN
+    // The working set, and the private bytes as the heap's measure (Windows' allocator tells no more).
+    static ProcessMemory Now() {
+        ProcessMemory memory;
+        PROCESS_MEMORY_COUNTERS_EX counters{};
+        counters.cb = sizeof counters;
+        if (::K32GetProcessMemoryInfo(::GetCurrentProcess(),
+                                      reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                      sizeof counters)) {
+            memory.rssKb = static_cast<long long>(counters.WorkingSetSize / 1024);
+            memory.heapKb = static_cast<long long>(counters.PrivateUsage / 1024);
+        }
+        return memory;
+    }
+#else
     static ProcessMemory Now() {
         ProcessMemory memory;
         QFile status(QStringLiteral("/proc/self/status"));
@@ -24,4 +44,5 @@ struct ProcessMemory {
         memory.heapKb = static_cast<long long>(::mallinfo2().uordblks / 1024);
         return memory;
     }
+#endif
 };
