@@ -56,25 +56,41 @@ echo "=== wine prefix"
 export WINEPREFIX=$ROOT/build-windows/wine WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 services=()
+# The tests' temporary folders: a short host path, since dovecot's sockets live in them and a
+# socket's path has at most 107 bytes.
+WINTEMP=$(mktemp -d /tmp/qpw.XXXXXX)
+chmod 755 "$WINTEMP"  # dovecot's own users read their files there
 cleanup() {
   wineserver -k 2>/dev/null || true
   ((${#services[@]})) && kill "${services[@]}" 2>/dev/null
+  rm -rf "$WINTEMP"
   return 0
 }
 trap cleanup EXIT
 rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
+mkdir -p "$WINEPREFIX"
 # The wine server stays up between test programs: each start then costs under a second.
 wineserver -p
+wineboot -i >/dev/null 2>&1
 winpath() { winepath -w "$1" 2>/dev/null; }
+for variable in TEMP TMP; do
+  wine reg add 'HKCU\Environment' /v $variable /t REG_SZ /d "$(winpath "$WINTEMP")" /f >/dev/null 2>&1
+done
 WINEPATH="$(winpath "$QT/bin");$(winpath /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(winpath /usr/x86_64-w64-mingw32/lib)"
 QT_PLUGIN_PATH=$(winpath "$QT/plugins")
 export WINEPATH QT_PLUGIN_PATH
-wine cmd /c chcp 2>/dev/null | tr -d '\r'
 
 echo "=== windows tests under wine"
 start=$SECONDS
-ctest --preset windows -j "$(nproc)"
+# Left to the Linux suite, each for a reason of the wine run, not of the program:
+# - the account dialog's and the tooltip's byte counts are written for UTF-8 as the local encoding,
+#   and here it is code page 932 on purpose (AnsiCodePage tests the program's side of that);
+# - the Japanese font stand-in: wine's GDI offers other fonts than a Japanese Windows;
+# - the scripted server's TLS and half-closed connections need Schannel's server side and
+#   Winsock's half-close, which wine does not provide the way Windows does.
+WINE_EXCLUDED='^(AccountDlgTest\.AnAccountTravelsThroughTheControlsAndBackUnchanged|TrayServiceTest\.TooltipsAreCutTo63BytesAtACharacterBoundary|CutTooltip\..*|DialogUnits\.AJapaneseFontStandsInForTheTemplateFonts|Pop3ProbeTls\.SpeaksTlsFromTheFirstByteWithATrustedCertificate|Pop3Probe\.AConnectionEndingBeforeTheStatReplyIsBroken)$'
+ctest --preset windows -j "$(nproc)" -E "$WINE_EXCLUDED"
+echo "left out under wine: $(ctest --preset windows -N -R "$WINE_EXCLUDED" | grep -c 'Test *#')"
 echo "tests ran in $((SECONDS - start)) s"
 
 echo "=== package"

@@ -182,6 +182,8 @@ void DovecotServer::Stop() {
 void DovecotServer::Start() {
     // A stale socket left in base_dir costs seconds at start-up.
     QDir(m_folder.filePath("run")).removeRecursively();
+    // wine gives new files no read access for dovecot's own users; permission bits are the host's.
+    RunHostCommand("chmod", {"-R", "a+rX", HostPath(m_folder.path())});
     RunHostCommand("dovecot", {"-c", HostPath(m_folder.filePath("dovecot.conf"))});
     WaitUntilListening();
 }

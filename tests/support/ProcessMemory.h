@@ -5,8 +5,10 @@
 #include <QString>
 
 #ifdef Q_OS_WIN
-#include <psapi.h>
+// clang-format off
 #include <windows.h>
+#include <psapi.h>
+// clang-format on
 #else
 #include <malloc.h>
 #endif

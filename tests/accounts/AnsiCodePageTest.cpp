@@ -1,0 +1,37 @@
+// On Windows the account file's text is in the system's ANSI code page, as the files existing
+// users have were written; run with code page 932 (wine: LANG=ja_JP.UTF-8).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <QFile>
+
+#include "accounts/AccountFile.h"
+#include "accounts/LocalText.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+TEST(AnsiCodePage, AShiftJisFileShowsItsJapaneseAndSavesByteForByte) {
+    if (::GetACP() != 932) {
+        GTEST_SKIP() << "needs code page 932 as the ANSI code page, not " << ::GetACP();
+    }
+    // User "太郎", sound file "C:\サウンド\着信.wav", icon "ﾒｰﾙ.ico" (half-width katakana).
+    const QByteArray line =
+        "\x91\xbe\x98\x59,pw,popsrv,300,1,0,C:\\\x83\x54\x83\x45\x83\x93\x83\x68\\\x92\x85\x90\x4d.wav,"
+        "0,0,,\xd2\xb0\xd9.ico,1\r\n";
+    TempDir dir;
+    dir.write("ACCOUNT.CSV", line);
+    CAccountList list;
+    LoadAccounts(dir.file("ACCOUNT.CSV"), list);
+    ASSERT_EQ(list.GetCount(), 1);
+    EXPECT_EQ(LocalText(list.GetAt(0)->m_strUser), QString::fromUtf8("太郎"));
+    EXPECT_EQ(LocalText(list.GetAt(0)->m_strSoundFile), QString::fromUtf8("C:\\サウンド\\着信.wav"));
+    EXPECT_EQ(LocalText(list.GetAt(0)->m_strIconFile), QString::fromUtf8("ﾒｰﾙ.ico"));
+    // Typed text goes into the file in the same code page.
+    EXPECT_EQ(LocalBytes(QString::fromUtf8("太郎")), std::string("\x91\xbe\x98\x59"));
+
+    ASSERT_TRUE(SaveAccounts(dir.file("ACCOUNT.CSV"), list));
+    EXPECT_EQ(dir.read("ACCOUNT.CSV"), line);
+}
+
+}  // namespace
