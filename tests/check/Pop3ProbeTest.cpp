@@ -207,6 +207,7 @@ TEST(Pop3Probe, TheWholeProbeHasATimeLimit) {
         RunProbe("alice", "pw", "127.0.0.1:" + std::to_string(blackHole.Port()), options);
     EXPECT_EQ(neverConnected.result, ProbeCode::kConnectError);
 }
+#endif
 
 // A name whose first address is `first` and whose second is the scripted server's 127.0.0.1.
 ProbeOptions NameWithAddresses(const QHostAddress& first) {
@@ -218,6 +219,7 @@ ProbeOptions NameWithAddresses(const QHostAddress& first) {
     return options;
 }
 
+#ifndef _WIN32
 TEST(Pop3Probe, ADeadFirstAddressDoesNotHideAWorkingSecond) {
     ScriptedPop3Server server(StatAnsweredWith("+OK 1 1\r\n"));
     // Loopback answers on every 127.x.y.z; this one drops the connection requests.
