@@ -6,7 +6,7 @@
 #include <QFile>
 
 #include "accounts/AccountFile.h"
-#include "accounts/LocalText.h"
+#include "accounts/AccountText.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -24,11 +24,11 @@ TEST(AnsiCodePage, AShiftJisFileShowsItsJapaneseAndSavesByteForByte) {
     CAccountList list;
     LoadAccounts(dir.file("ACCOUNT.CSV"), list);
     ASSERT_EQ(list.GetCount(), 1);
-    EXPECT_EQ(LocalText(list.GetAt(0)->m_strUser), QString::fromUtf8("太郎"));
-    EXPECT_EQ(LocalText(list.GetAt(0)->m_strSoundFile), QString::fromUtf8("C:\\サウンド\\着信.wav"));
-    EXPECT_EQ(LocalText(list.GetAt(0)->m_strIconFile), QString::fromUtf8("ﾒｰﾙ.ico"));
+    EXPECT_EQ(DisplayText(list.GetAt(0)->m_strUser), QString::fromUtf8("太郎"));
+    EXPECT_EQ(DisplayText(list.GetAt(0)->m_strSoundFile), QString::fromUtf8("C:\\サウンド\\着信.wav"));
+    EXPECT_EQ(DisplayText(list.GetAt(0)->m_strIconFile), QString::fromUtf8("ﾒｰﾙ.ico"));
     // Typed text goes into the file in the same code page.
-    EXPECT_EQ(LocalBytes(QString::fromUtf8("太郎")), std::string("\x91\xbe\x98\x59"));
+    EXPECT_EQ(TypedBytes(QString::fromUtf8("太郎")), std::string("\x91\xbe\x98\x59"));
 
     ASSERT_TRUE(SaveAccounts(dir.file("ACCOUNT.CSV"), list));
     EXPECT_EQ(dir.read("ACCOUNT.CSV"), line);
