@@ -13,6 +13,7 @@
 
 #include "res/Strings.h"
 #include "tests/ui/TrayIconOf.h"
+#include "ui/TrayMessageNotifier.h"
 #include "ui/TrayService.h"
 
 namespace {
@@ -162,6 +163,30 @@ TEST_F(TrayOnXvfb, ALeftClickOnAnAccountIconDoesNothing) {
     // Deleting the icon takes it out of the tray.
     ASSERT_TRUE(tray.NotifyTray(TrayRequest::Delete, 2001, {}, {}));
     EXPECT_EQ(IconFor(tray, 2001), nullptr);
+}
+
+TEST_F(TrayOnXvfb, AMessageFromTheMainIconShowsTheNoticeAndAClickOnItBringsTheWindowBack) {
+    ASSERT_FALSE(AddAndWaitForPlace(TrayId::kMain, {}).isEmpty());
+    CTrayMessageNotifier notifier([this] { return IconFor(tray, TrayId::kMain); });
+    notifier.SetOwnerWindow(&window);
+    notifier.Show(1, QStringLiteral("Quillpost"), QStringLiteral("alice (pop.example.test)"));
+    QWidget* balloon = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                balloon = widget->inherits("QBalloonTip") && widget->isVisible() ? widget : balloon;
+            }
+            return balloon != nullptr;
+        },
+        5000));
+    QStringList texts;
+    for (const QLabel* label : balloon->findChildren<QLabel*>()) {
+        texts << label->text();
+    }
+    EXPECT_TRUE(texts.contains("alice (pop.example.test)")) << texts.join('|').toStdString();
+    ASSERT_FALSE(window.isVisible());
+    ASSERT_TRUE(ClickAt(balloon->geometry().center(), 1));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return window.isVisible(); }, 5000));
 }
 
 }  // namespace
