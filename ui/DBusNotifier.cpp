@@ -42,8 +42,8 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, NotificationImage
 
 Q_DECLARE_METATYPE(NotificationImage)
 
-CDBusNotifier::CDBusNotifier(QDBusConnection bus, QObject* parent) : m_bus(std::move(bus)) {
-    setParent(parent);
+CDBusNotifier::CDBusNotifier(QDBusConnection bus, QObject* parent)
+    : CDesktopNotifier(parent), m_bus(std::move(bus)) {
     qDBusRegisterMetaType<NotificationImage>();
     m_bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
                   SLOT(OnActionInvoked(uint, QString)));

@@ -18,6 +18,8 @@ class CDesktopNotifier : public QObject, public IMailNotifier {
 public:
     using MainTrayIcon = std::function<QSystemTrayIcon*()>;
 
+    explicit CDesktopNotifier(QObject* parent = nullptr) : QObject(parent) {}
+
     // The desktop's notification service where the build has D-Bus (Linux), else messages from the
     // main tray icon (Windows, macOS).
     static std::unique_ptr<CDesktopNotifier> ForThisDesktop(MainTrayIcon mainTrayIcon);

@@ -6,9 +6,7 @@
 #include "check/TrayNotifier.h"
 
 CTrayMessageNotifier::CTrayMessageNotifier(MainTrayIcon mainTrayIcon, QObject* parent)
-    : m_mainTrayIcon(std::move(mainTrayIcon)) {
-    setParent(parent);
-}
+    : CDesktopNotifier(parent), m_mainTrayIcon(std::move(mainTrayIcon)) {}
 
 void CTrayMessageNotifier::Show(int key, const QString& title, const QString& text) {
     QSystemTrayIcon* icon = m_mainTrayIcon ? m_mainTrayIcon() : nullptr;
