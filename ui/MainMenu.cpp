@@ -51,6 +51,10 @@ CMainMenu::CMainMenu(QWidget* window, CMailNotices& notices, ILoginStart* loginS
     }
 }
 
+CMainMenu::~CMainMenu() {
+    delete m_menu.data();
+}
+
 QAction* CMainMenu::AddItem(const char* text, int commandId) {
     QAction* action = m_menu->addAction(Str::Text(text));
     action->setProperty(kCommandId, commandId);

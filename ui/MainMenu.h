@@ -1,12 +1,13 @@
 #pragma once
 
+#include <QMenu>
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 
 class CMailNotices;
 class ILoginStart;
 class QAction;
-class QMenu;
 class QWidget;
 
 // The main window's right-click menu: the About box, whether new mail shows a desktop
@@ -27,6 +28,7 @@ public:
     // `loginStart` may be null: then the item is greyed. The "Notify" setting's default depends on
     // whether there is a tray.
     CMainMenu(QWidget* window, CMailNotices& notices, ILoginStart* loginStart, bool trayAvailable);
+    ~CMainMenu() override;
 
     // Runs the menu at a screen position until an item is chosen or it is closed.
     void Popup(const QPoint& globalPos);
@@ -44,7 +46,7 @@ private:
     QWidget* m_window;
     CMailNotices& m_notices;
     ILoginStart* m_loginStart;
-    QMenu* m_menu;
+    QPointer<QMenu> m_menu;  // the window's child, so that F1 in it falls back to the window's topic
     QAction* m_notify = nullptr;
     QAction* m_login = nullptr;
 };

@@ -56,10 +56,14 @@ TEST_F(MainMenuTest, NotifyIsOnByDefaultOnlyWithoutATrayAndWrittenOnEveryClick) 
         EXPECT_EQ(QSettings().value("Notify").toInt(), 0);
         EXPECT_FALSE(notices.IsEnabled());
     }
-    CMainMenu keptOff(&window, notices, nullptr, false);  // the stored choice holds without a tray too
-    EXPECT_FALSE(Item(Str::kNotifyMenuItem)->isChecked());
+    {
+        CMainMenu keptOff(&window, notices, nullptr, false);  // a stored choice holds without a tray too
+        EXPECT_FALSE(Item(Str::kNotifyMenuItem)->isChecked());
+        EXPECT_FALSE(notices.IsEnabled());
+    }
     QSettings().remove("Notify");
     CMainMenu noTray(&window, notices, nullptr, false);
+    EXPECT_TRUE(Item(Str::kNotifyMenuItem)->isChecked());
     EXPECT_TRUE(notices.IsEnabled());
 }
 
