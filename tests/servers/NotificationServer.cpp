@@ -67,9 +67,16 @@ QSize NotificationServer::ImageSize(const Received& call) {
     const QDBusArgument argument = image.value<QDBusArgument>();
     int width = 0;
     int height = 0;
+    int rowStride = 0;
+    bool hasAlpha = false;
+    int bitsPerSample = 0;
+    int channels = 0;
+    QByteArray pixels;
+    // Read to the end: a structure left open keeps its reader alive.
     argument.beginStructure();
-    argument >> width >> height;
-    return {width, height};
+    argument >> width >> height >> rowStride >> hasAlpha >> bitsPerSample >> channels >> pixels;
+    argument.endStructure();
+    return pixels.size() == rowStride * height ? QSize(width, height) : QSize();
 }
 
 QString NotificationServer::Describe(const Received& call) {
