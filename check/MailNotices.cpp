@@ -1,7 +1,7 @@
 #include "check/MailNotices.h"
 
+#include "accounts/AccountText.h"
 #include "accounts/CAccountList.h"
-#include "accounts/LocalText.h"
 #include "check/MailNotifier.h"
 #include "res/Strings.h"
 
@@ -32,7 +32,7 @@ void CMailNotices::OnCount(int position, int previous, int count) {
         ++m_nextKey;
     }
     const QString text = QStringLiteral("%1 (%2)\n%3")
-                             .arg(LocalText(account->m_strUser), LocalText(account->m_strServer),
+                             .arg(DisplayText(account->m_strUser), DisplayText(account->m_strServer),
                                   QString::asprintf(Str::kMailCount, count));
     m_notifier->Show(entry->second, Str::Text(Str::kAppName), text);
 }
