@@ -5,12 +5,14 @@
 
 #include "accounts/AccountFile.h"
 #include "app/HelpLauncher.h"
+#include "app/LoginStartEntry.h"
 #include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
 #include "check/DesktopAlertPlatform.h"
 #include "check/Pop3Prober.h"
 #include "res/Strings.h"
 #include "ui/CMainDlg.h"
+#include "ui/DesktopNotifier.h"
 #include "ui/TrayService.h"
 
 CQuillpostApp::CQuillpostApp(int& argc, char** argv) : m_app(argc, argv) {
@@ -36,14 +38,22 @@ int CQuillpostApp::Run() {
     CTrayService tray;
     CDesktopAlertPlatform alerts;
     CPop3Prober prober;
+    // The tray keeps each icon as its child, named by its id.
+    const auto notifier = CDesktopNotifier::ForThisDesktop([&tray] {
+        return tray.findChild<QSystemTrayIcon*>(QString::number(TrayId::kMain), Qt::FindDirectChildrenOnly);
+    });
+    const auto loginStart = LoginStartForThisProgram();
     CMainDlg::Parts parts;
     parts.tray = &tray;
     parts.alerts = &alerts;
     parts.prober = &prober;
+    parts.notifier = notifier.get();
+    parts.loginStart = loginStart.get();
     parts.accountFile = accountFile;
 
     CMainDlg dialog(parts);
     tray.SetOwnerWindow(&dialog);
+    notifier->SetOwnerWindow(&dialog);
     QObject::connect(&dialog, &QDialog::finished, &m_app, &QApplication::quit);
     QObject::connect(&sessionEnd, &CSessionEnd::endRequested, &m_app, [] { QCoreApplication::exit(0); });
     QObject::connect(&instance, &CSingleInstance::showRequested, &dialog, [&dialog] {

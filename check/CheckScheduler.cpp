@@ -64,6 +64,7 @@ void CCheckScheduler::KillTimerOf(CAccount& account) {
 }
 
 void CCheckScheduler::OnAccountRemoved(int position, int lastCount) {
+    emit accountRemoved(position);
     if (lastCount != 0) {
         m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + position, {}, {});
     }
@@ -102,17 +103,31 @@ void CCheckScheduler::timerEvent(QTimerEvent* event) {
 
 void CCheckScheduler::OnTimer(int timerId) {
     emit checkBoxesNeeded();
-    const auto id = static_cast<std::uint32_t>(timerId);
-    if (EnabledAccountOf(id) == nullptr) {
+    Enqueue(static_cast<std::uint32_t>(timerId));
+    StartNextProbe();
+}
+
+void CCheckScheduler::CheckNow() {
+    emit checkBoxesNeeded();
+    // An account without a timer is never checked by one either.
+    for (const CAccount& account : m_accounts) {
+        if (account.m_nTimerId != 0) {
+            Enqueue(account.m_nTimerId);
+        }
+    }
+    StartNextProbe();
+}
+
+void CCheckScheduler::Enqueue(std::uint32_t timerId) {
+    if (EnabledAccountOf(timerId) == nullptr) {
         return;
     }
     // A slow server delays the next check of its account instead of stacking checks up.
-    const bool running = m_running == id && !m_runningOrphaned;
-    if (running || std::find(m_queue.begin(), m_queue.end(), id) != m_queue.end()) {
+    const bool running = m_running == timerId && !m_runningOrphaned;
+    if (running || std::find(m_queue.begin(), m_queue.end(), timerId) != m_queue.end()) {
         return;
     }
-    m_queue.push_back(id);
-    StartNextProbe();
+    m_queue.push_back(timerId);
 }
 
 void CCheckScheduler::StartNextProbe() {
@@ -153,6 +168,13 @@ void CCheckScheduler::OnProbeDone(std::uint32_t timerId, const ProbeOutcome& out
 }
 
 void CCheckScheduler::ApplyResult(int position, int result) {
+    CAccount& account = *m_accounts.GetAt(position);
+    const int previous = account.m_nLastCount;
+    ApplyToTrayAndAlerts(position, result);
+    emit countChanged(position, previous, account.m_nLastCount);
+}
+
+void CCheckScheduler::ApplyToTrayAndAlerts(int position, int result) {
     CAccount& account = *m_accounts.GetAt(position);
     if (result <= 0) {
         m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + position, {}, {});

@@ -38,6 +38,8 @@ public:
 
     // A timer fired: queue a probe of the account holding it, when that account is enabled.
     void OnTimer(int timerId);
+    // Every enabled account's timer as if it fired now, head to tail; the timers keep their rhythm.
+    void CheckNow();
 
     // Longest a timer may be set to: its milliseconds must fit in an int.
     static constexpr int kMaxIntervalSeconds = std::numeric_limits<int>::max() / 1000;
@@ -49,15 +51,23 @@ signals:
     void accountsChecked();
     // The raw STAT reply of a probe, for the status line.
     void statLineReceived(const QByteArray& line);
+    // A check moved the count of the account at `position` from `previous` to `count` (0 after
+    // an error too).
+    void countChanged(int position, int previous, int count);
+    // The account at `position` left the list.
+    void accountRemoved(int position);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
     std::uint32_t StartTimerFor(const CAccount& account);
+    // Queues a probe of the account holding this timer unless one is queued or running already.
+    void Enqueue(std::uint32_t timerId);
     void StartNextProbe();
     void OnProbeDone(std::uint32_t timerId, const ProbeOutcome& outcome);
     void ApplyResult(int position, int result);
+    void ApplyToTrayAndAlerts(int position, int result);
     void AddAccountIcon(int position, const CAccount& account);
     // The account holding this timer, when there is one and it is switched on.
     const CAccount* EnabledAccountOf(std::uint32_t timerId) const;

@@ -52,6 +52,11 @@ inline constexpr int kReadFailedId = 108;
 inline constexpr int kSaveFailedId = 109;
 inline constexpr int kExitSaveFailedId = 110;
 
+// The main window's right-click menu, after the About item.
+inline constexpr char kNotifyMenuItem[] = "新着メールを通知する";
+inline constexpr char kLoginStartMenuItem[] = "ログイン時に起動する";
+inline constexpr char kCheckNowMenuItem[] = "今すぐチェック";
+
 // Account settings dialog.
 inline constexpr char kSettingsCaption[] = "設定";
 inline constexpr char kUserLabel[] = "ユーザー名";

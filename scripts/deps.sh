@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   dovecot-pop3d openssl curl
   xvfb trayer xdotool imagemagick x11-utils
+  dbus-daemon desktop-file-utils
   dpkg-dev file
   pulseaudio pulseaudio-utils gstreamer1.0-pulseaudio
   fonts-noto-cjk

@@ -4,7 +4,6 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QStyle>
@@ -21,6 +20,7 @@
 #include "ui/CheckListKeys.h"
 #include "ui/DialogUnits.h"
 #include "ui/HelpContext.h"
+#include "ui/MainMenu.h"
 #include "ui/MessageBox.h"
 #include "ui/StartDispSetting.h"
 
@@ -47,7 +47,8 @@ CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
       m_accountFile(parts.accountFile),
       m_parts(parts),
       m_alerts(*parts.alerts),
-      m_scheduler(m_accounts, *parts.tray, m_alerts, *parts.prober, this) {
+      m_scheduler(m_accounts, *parts.tray, m_alerts, *parts.prober, this),
+      m_notices(m_accounts, parts.notifier) {
     m_bStartDisp = StartDispSetting::Read(QSettings());
     // A caption and a close box (which ends the program like "終了"); no minimise or maximise box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -62,6 +63,14 @@ CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
     connect(&m_scheduler, &CCheckScheduler::checkBoxesNeeded, this, &CMainDlg::SyncChecks);
     connect(&m_scheduler, &CCheckScheduler::accountsChecked, this, &CMainDlg::OnAccountsChecked);
     connect(&m_scheduler, &CCheckScheduler::statLineReceived, this, &CMainDlg::OnStatLine);
+    connect(&m_scheduler, &CCheckScheduler::countChanged, this,
+            [this](int position, int previous, int count) { m_notices.OnCount(position, previous, count); });
+    connect(&m_scheduler, &CCheckScheduler::accountRemoved, this,
+            [this](int position) { m_notices.OnAccountRemoved(position); });
+
+    m_menu = new CMainMenu(this, m_notices, parts.loginStart, parts.tray->IsAvailable());
+    connect(m_menu, &CMainMenu::aboutRequested, this, &CMainDlg::OnAbout);
+    connect(m_menu, &CMainMenu::checkNowRequested, &m_scheduler, &CCheckScheduler::CheckNow);
 }
 
 CMainDlg::~CMainDlg() = default;
@@ -305,9 +314,11 @@ void CMainDlg::OnAbout() {
     about.exec();
 }
 
-// Where the window menu would carry it, a right click offers the About box.
+// Where the window menu would carry it, a right click offers the About box, with the settings
+// that the window's template has no room for.
 void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    menu.addAction(Str::Text(Str::kAboutMenuItem), this, &CMainDlg::OnAbout);
-    menu.exec(event->globalPos());
+    // The menu's own keys already opened it for the keyboard.
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        m_menu->Popup(event->globalPos());
+    }
 }

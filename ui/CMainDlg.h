@@ -8,12 +8,16 @@
 #include "check/Alerts.h"
 #include "check/CheckScheduler.h"
 #include "check/IconCache.h"
+#include "check/MailNotices.h"
 #include "ui/FileChooser.h"
 
 class ITrayNotifier;
 class IAlertPlatform;
 class IProber;
 class CAccountDlg;
+class CMainMenu;
+class ILoginStart;
+class IMailNotifier;
 class DialogUnits;
 class QCheckBox;
 class QLineEdit;
@@ -27,14 +31,17 @@ class CMainDlg : public QDialog {
 public:
     static constexpr int kTemplateId = 102;
 
-    // The desktop-facing parts the window works through; tests hand in recording fakes. All three
-    // pointers must be set.
+    // The desktop-facing parts the window works through; tests hand in recording fakes. The first
+    // three pointers must be set; without a notifier nothing is notified, without a login start
+    // its menu item is greyed.
     struct Parts {
         ITrayNotifier* tray = nullptr;
         IAlertPlatform* alerts = nullptr;
         IProber* prober = nullptr;
         QString accountFile;     // where ACCOUNT.CSV lives for this run
         FileChooser chooseFile;  // the settings dialog's open-file dialog; empty: the desktop's
+        IMailNotifier* notifier = nullptr;
+        ILoginStart* loginStart = nullptr;
     };
 
     explicit CMainDlg(const Parts& parts, QWidget* parent = nullptr);
@@ -81,6 +88,8 @@ private:
     Parts m_parts;
     CAlerts m_alerts;
     CCheckScheduler m_scheduler;
+    CMailNotices m_notices;
+    CMainMenu* m_menu = nullptr;
     QTableWidget* m_list = nullptr;
     CIconCache m_icons;  // the list's pictures
     QLineEdit* m_status = nullptr;

@@ -1,20 +1,11 @@
 #include "ui/StartDispSetting.h"
 
-#include <limits>
+#include "ui/SettingValue.h"
 
 namespace StartDispSetting {
 
 int Read(const QSettings& settings) {
-    const QVariant value = settings.value(kName);
-    if (!value.isValid()) {
-        return kDefault;
-    }
-    bool ok = false;
-    const qlonglong number = value.toLongLong(&ok);
-    if (!ok || number < std::numeric_limits<qint32>::min() || number > std::numeric_limits<qint32>::max()) {
-        return kDefault;
-    }
-    return static_cast<int>(number);
+    return ReadInt32Setting(settings, kName, kDefault);
 }
 
 void Write(QSettings& settings, int value) {

@@ -19,6 +19,7 @@
 #include "ui/CAboutDlg.h"
 #include "ui/CAccountDlg.h"
 #include "ui/CMainDlg.h"
+#include "ui/MainMenu.h"
 
 namespace {
 
@@ -130,7 +131,7 @@ TEST_F(HelpTest, AHelpPageThatCannotBeOpenedIsReported) {
 TEST_F(HelpTest, F1InTheMainWindowAndItsDeleteQuestionOpensTheMainTopic) {
     RecordingTray tray;
     ManualProber prober;
-    CMainDlg::Parts parts{&tray, &platform, &prober, dir.file("ACCOUNT.CSV"), {}};
+    CMainDlg::Parts parts{&tray, &platform, &prober, dir.file("ACCOUNT.CSV"), {}, nullptr, nullptr};
     CMainDlg main(parts);
     main.show();
     main.OnInitDialog();
@@ -166,7 +167,11 @@ TEST(HelpPage, HasATopicForEveryContextTheProgramUses) {
                             0x30000 + Str::kNoEdgeBlankId,
                             0x30000 + Str::kReadFailedId,
                             0x30000 + Str::kSaveFailedId,
-                            0x30000 + Str::kExitSaveFailedId};
+                            0x30000 + Str::kExitSaveFailedId,
+                            CMainMenu::HelpContextOf(CMainMenu::kAboutId),
+                            CMainMenu::HelpContextOf(CMainMenu::kNotifyId),
+                            CMainMenu::HelpContextOf(CMainMenu::kLoginStartId),
+                            CMainMenu::HelpContextOf(CMainMenu::kCheckNowId)};
     for (int context : contexts) {
         const QString fragment = CHelpLauncher::TopicUrl("x", context).fragment();
         EXPECT_TRUE(html.contains(QStringLiteral("name=\"%1\"").arg(fragment))) << fragment.toStdString();

@@ -593,18 +593,18 @@ TEST_F(MainDlgTest, StartDispIsReadAtStartAndWrittenOnEveryClick) {
     EXPECT_FALSE(dlg->isMinimized());
 }
 
-TEST_F(MainDlgTest, ARightClickOffersTheAboutBox) {
+TEST_F(MainDlgTest, ARightClickOffersTheAboutBoxAndTheDesktopItems) {
     Open();
     bool aboutShown = false;
-    auto* poll = new QTimer(dlg.get());
-    QObject::connect(poll, &QTimer::timeout, [&, poll] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr) {
-            return;
+    WhenMenu([&](QMenu* menu) {
+        QStringList items;
+        for (const QAction* action : menu->actions()) {
+            if (!action->isSeparator()) {
+                items << action->text();
+            }
         }
-        poll->stop();
-        ASSERT_EQ(menu->actions().size(), 1);
-        EXPECT_EQ(menu->actions().first()->text(), Str::Text(Str::kAboutMenuItem));
+        EXPECT_EQ(items, (QStringList{Str::Text(Str::kAboutMenuItem), Str::Text("新着メールを通知する"),
+                                      Str::Text("ログイン時に起動する"), Str::Text("今すぐチェック")}));
         WhenModal<CAboutDlg>([&](CAboutDlg* about) {
             aboutShown = true;
             about->accept();
@@ -612,10 +612,41 @@ TEST_F(MainDlgTest, ARightClickOffersTheAboutBox) {
         menu->actions().first()->trigger();
         menu->close();
     });
-    poll->start(5);
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(300, 300), dlg->mapToGlobal(QPoint(300, 300)));
     QApplication::sendEvent(dlg.get(), &event);
     EXPECT_TRUE(aboutShown);
+}
+
+TEST_F(MainDlgTest, ShiftF10AndTheMenuKeyOpenTheMenuAndCheckNowProbesTheTickedAccounts) {
+    WriteFile({Account("a"), Account("off", 0), Account("c")});
+    // Each key in a window of its own: the offscreen platform gives no window the focus back
+    // after a menu has closed.
+    const auto openActive = [this] {
+        dlg = nullptr;
+        Open();
+        dlg->activateWindow();
+        return QTest::qWaitForWindowActive(dlg.get());
+    };
+    ASSERT_TRUE(openActive());
+    bool opened = false;
+    WhenMenu([&](QMenu* menu) {
+        opened = true;
+        menu->close();
+    });
+    QTest::keyClick(List(), Qt::Key_Menu);
+    EXPECT_TRUE(opened);
+
+    ASSERT_TRUE(openActive());
+    // The last item, by keyboard alone.
+    WhenMenu([](QMenu* menu) {
+        QTest::keyClick(menu, Qt::Key_Up);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::keyClick(List(), Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_EQ(prober.started, std::vector<std::string>{"a"});
+    prober.Finish(0);
+    EXPECT_EQ(prober.started, (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(prober.mostAtOnce, 1);
 }
 
 }  // namespace

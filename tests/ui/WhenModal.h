@@ -3,8 +3,10 @@
 // window, and the answer runs as soon as that window is up (or the test fails after a while).
 
 #include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -69,4 +71,28 @@ inline QPointer<QTimer> ExpectNoModal(int windowMs = 150) {
     });
     poll->start();
     return poll;
+}
+
+// Answers the next popup menu from the event loop, as WhenModal answers a modal window.
+inline void WhenMenu(std::function<void(QMenu*)> answer, int timeoutMs = 5000) {
+    auto* poll = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, answer, timeoutMs] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        const bool found = menu != nullptr && menu->isVisible();
+        if (!found && clock->elapsed() < timeoutMs) {
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        delete clock;
+        if (!found) {
+            ADD_FAILURE() << "no popup menu appeared";
+            return;
+        }
+        answer(menu);
+    });
+    poll->start();
 }

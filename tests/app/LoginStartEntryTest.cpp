@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QProcess>
+#include <QSettings>
+#include <QWidget>
+
+#include "accounts/CAccountList.h"
+#include "app/LoginStartEntry.h"
+#include "check/MailNotices.h"
+#include "res/Strings.h"
+#include "tests/support/TempDir.h"
+#include "ui/MainMenu.h"
+
+namespace {
+
+// desktop-file-validate's verdict: empty when the file is valid and draws no warning.
+QString Validate(const QString& file) {
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(QStringLiteral("desktop-file-validate"), {file});
+    if (!validate.waitForFinished(30000)) {
+        return QStringLiteral("desktop-file-validate did not run (scripts/deps.sh installs it)");
+    }
+    const QString output = QString::fromUtf8(validate.readAll()).trimmed();
+    return validate.exitCode() == 0 ? output : QStringLiteral("failed: ") + output;
+}
+
+class LoginStartTest : public ::testing::Test {
+protected:
+    LoginStartTest() {
+        m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", dir.file("config").toUtf8());
+    }
+    ~LoginStartTest() override { qputenv("XDG_CONFIG_HOME", m_oldConfigHome); }
+
+    TempDir dir;
+    QByteArray m_oldConfigHome;
+};
+
+TEST_F(LoginStartTest, TheMenuItemWritesAValidEntryForThisProgramAndRemovesIt) {
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.file("settings"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.file("settings"));
+    const auto entry = LoginStartForThisProgram();
+    QWidget window;
+    CAccountList accounts;
+    CMailNotices notices{accounts, nullptr};
+    CMainMenu menu(&window, notices, entry.get(), true);
+    QAction* item = nullptr;
+    for (QAction* action : window.findChild<QMenu*>("IDR_MAIN_MENU")->actions()) {
+        item = action->text() == Str::Text(Str::kLoginStartMenuItem) ? action : item;
+    }
+    ASSERT_NE(item, nullptr);
+    const QString file = dir.file("config/autostart/quillpost.desktop");
+    ASSERT_FALSE(QFile::exists(file));
+
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(written.readAll()).split('\n');
+    EXPECT_TRUE(lines.contains("Exec=" + QApplication::applicationFilePath()));
+    EXPECT_TRUE(lines.contains("X-GNOME-Autostart-enabled=true"));
+    EXPECT_TRUE(lines.contains("Name=Quillpost"));
+    EXPECT_TRUE(lines.contains("Type=Application"));
+    EXPECT_EQ(Validate(file), "");
+
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST_F(LoginStartTest, OnlyAnEntryThatStartsThisExecutableCountsAndOddPathsAreQuoted) {
+    const QString odd = QStringLiteral("/opt/my apps/100%/\"quill$post\\\"");
+    CXdgAutostartEntry entry(dir.file("config"), odd);
+    ASSERT_TRUE(entry.SetOn(true));
+    EXPECT_TRUE(entry.IsOn());
+    EXPECT_EQ(Validate(entry.FilePath()), "");
+    EXPECT_EQ(CXdgAutostartEntry::ExecValue(odd), R"("/opt/my apps/100%%/\\"quill\\$post\\\\\\"")");
+    EXPECT_FALSE(CXdgAutostartEntry(dir.file("config"), "/usr/bin/quillpost").IsOn());  // another copy's
+
+    auto runKey = std::make_unique<QSettings>(dir.file("run.ini"), QSettings::IniFormat);
+    QSettings* values = runKey.get();
+    CRunKeyEntry windows(std::move(runKey), "/c/Program Files/quillpost.exe");
+    EXPECT_FALSE(windows.IsOn());
+    ASSERT_TRUE(windows.SetOn(true));
+    EXPECT_TRUE(windows.IsOn());
+    values->setValue("quillpost", "\"C:\\other\\quillpost.exe\"");
+    EXPECT_FALSE(windows.IsOn());
+    ASSERT_TRUE(windows.SetOn(false));
+    EXPECT_FALSE(values->contains("quillpost"));
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "check/Alerts.h"
+#include "check/CheckScheduler.h"
+#include "tests/support/ManualProber.h"
+#include "tests/support/RecordingAlertPlatform.h"
+#include "tests/support/RecordingTray.h"
+
+namespace {
+
+CAccount Account(const char* user, int enabled = 1) {
+    CAccount a;
+    a.m_strUser = user;
+    a.m_strPassword = "pw";
+    a.m_strServer = "127.0.0.1";
+    a.m_nInterval = 60;
+    a.m_bEnabled = enabled;
+    return a;
+}
+
+TEST(CheckNow, ProbesEveryEnabledAccountOnceInListOrderWithoutStackingOrRetiming) {
+    CAccountList accounts;
+    RecordingTray tray;
+    RecordingAlertPlatform platform;
+    CAlerts alerts{platform};
+    ManualProber prober;
+    CCheckScheduler scheduler{accounts, tray, alerts, prober};
+    accounts.AddTail(Account("a"));
+    accounts.AddTail(Account("off", 0));
+    CAccount incomplete = Account("incomplete");
+    incomplete.m_strServer.clear();
+    accounts.AddTail(incomplete);
+    accounts.AddTail(Account("d"));
+    accounts.AddTail(Account("e"));
+    scheduler.StartTimers();
+    std::vector<std::uint32_t> timers;
+    for (const CAccount& account : accounts) {
+        timers.push_back(account.m_nTimerId);
+    }
+
+    scheduler.OnTimer(static_cast<int>(accounts.GetAt(4)->m_nTimerId));  // "e" is being checked
+    scheduler.CheckNow();
+    scheduler.CheckNow();  // "a" and "d" wait in the queue, "e" runs: nothing more
+    EXPECT_EQ(prober.started, (std::vector<std::string>{"e"}));
+    EXPECT_EQ(prober.mostAtOnce, 1);
+    while (!prober.pending.empty()) {
+        prober.Finish(1);
+    }
+    EXPECT_EQ(prober.started, (std::vector<std::string>{"e", "a", "d"}));
+
+    scheduler.CheckNow();
+    scheduler.CheckNow();
+    while (!prober.pending.empty()) {
+        prober.Finish(1);
+    }
+    EXPECT_EQ(prober.started, (std::vector<std::string>{"e", "a", "d", "a", "d", "e"}));
+    EXPECT_EQ(prober.mostAtOnce, 1);
+    std::vector<std::uint32_t> after;
+    for (const CAccount& account : accounts) {
+        after.push_back(account.m_nTimerId);
+    }
+    EXPECT_EQ(after, timers);  // the same timers, never restarted
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QWidget>
+
+#include "accounts/CAccountList.h"
+#include "check/MailNotices.h"
+#include "res/Strings.h"
+#include "tests/servers/NotificationServer.h"
+#include "ui/DBusNotifier.h"
+
+namespace {
+
+CAccount Account(const char* user) {
+    CAccount a;
+    a.m_strUser = user;
+    a.m_strPassword = "pw";
+    a.m_strServer = "pop.example.test";
+    return a;
+}
+
+QStringList g_warnings;
+void RecordWarning(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtDebugMsg && type != QtInfoMsg) {
+        g_warnings << message;
+    }
+}
+
+// The program's notifier and notification rule talking over the private session bus to the
+// test's notification service.
+class DBusNotifierTest : public ::testing::Test {
+protected:
+    DBusNotifierTest() {
+        accounts.AddTail(Account("alice"));
+        accounts.AddTail(Account("bob"));
+        notices.SetEnabled(true);
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under with-session-bus.sh";
+    }
+
+    NotificationServer server;
+    CAccountList accounts;
+    CDBusNotifier notifier;
+    CMailNotices notices{accounts, &notifier};
+};
+
+TEST_F(DBusNotifierTest, ARiseNotifiesOnceAnotherReplacesItAndZeroClosesIt) {
+    ASSERT_TRUE(server.Start());
+    notices.OnCount(0, 0, 2);
+    QTRY_COMPARE(server.notifies.size(), 1u);
+    const NotificationServer::Received first = server.notifies[0];
+    std::cout << NotificationServer::Describe(first).toStdString() << "\n";
+    EXPECT_EQ(first.appName, "Quillpost");
+    EXPECT_EQ(first.summary, "Quillpost");
+    EXPECT_EQ(first.body, Str::Text("alice (pop.example.test)\nメールが2通あります。"));
+    EXPECT_EQ(first.replacesId, 0u);
+    EXPECT_TRUE(first.actions.contains("default"));
+    EXPECT_EQ(first.hints.value("desktop-entry").toString(), "quillpost");
+    EXPECT_EQ(NotificationServer::ImageSize(first), QSize(48, 48));
+
+    notices.OnCount(0, 2, 2);  // no rise: nothing goes out
+    notices.OnCount(0, 2, 5);
+    QTRY_COMPARE(server.notifies.size(), 2u);
+    EXPECT_EQ(server.notifies[1].replacesId, first.id);
+    EXPECT_EQ(server.notifies[1].body, Str::Text("alice (pop.example.test)\nメールが5通あります。"));
+
+    // Two rises before the service answered the first: the second still replaces the first.
+    notices.OnCount(1, 0, 1);
+    notices.OnCount(1, 1, 2);
+    QTRY_COMPARE(server.notifies.size(), 4u);
+    EXPECT_EQ(server.notifies[3].replacesId, server.notifies[2].id);
+    EXPECT_NE(server.notifies[2].id, first.id);
+
+    notices.OnCount(0, 5, 0);
+    QTRY_COMPARE(server.closes, std::vector<uint>{first.id});
+}
+
+TEST_F(DBusNotifierTest, TheDefaultActionShowsAndRaisesTheWindow) {
+    ASSERT_TRUE(server.Start());
+    QWidget window;
+    notifier.SetOwnerWindow(&window);
+    notices.OnCount(0, 0, 1);
+    QTRY_COMPARE(server.notifies.size(), 1u);
+    ASSERT_FALSE(window.isVisible());
+    server.InvokeAction(server.notifies[0].id, "default");
+    QTRY_VERIFY(window.isVisible());
+}
+
+TEST_F(DBusNotifierTest, WithoutAServiceOrABusNothingIsShownOrReported) {
+    g_warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(RecordWarning);
+    notices.OnCount(0, 0, 1);
+    notices.OnCount(0, 1, 3);
+    {
+        CDBusNotifier offBus(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
+                                                           QStringLiteral("no-bus")));
+        offBus.Show(1, "Quillpost", "text");
+        offBus.Withdraw(1);
+    }
+    // Once a service comes, the next rise is shown as a new notification: the failed calls left
+    // nothing behind that waits or replaces.
+    ASSERT_TRUE(server.Start());
+    notices.OnCount(0, 3, 4);
+    QTRY_COMPARE(server.notifies.size(), 1u);
+    EXPECT_EQ(server.notifies[0].replacesId, 0u);
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join('\n').toStdString();
+}
+
+}  // namespace
