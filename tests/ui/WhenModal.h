@@ -12,14 +12,17 @@
 #include <QTimer>
 #include <functional>
 
+// Polls from the event loop until `find` returns a visible window, then hands it to `answer`; after
+// `timeoutMs` without one, `giveUp` runs instead.
 template <class Window>
-void WhenModal(std::function<void(Window*)> answer, int timeoutMs = 5000) {
+void WhenShown(std::function<Window*()> find, std::function<void(Window*)> answer,
+               std::function<void()> giveUp, int timeoutMs) {
     auto* poll = new QTimer;
     auto* clock = new QElapsedTimer;
     clock->start();
     poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, [poll, clock, answer, timeoutMs] {
-        auto* window = qobject_cast<Window*>(QApplication::activeModalWidget());
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, find, answer, giveUp, timeoutMs] {
+        Window* window = find();
         const bool found = window != nullptr && window->isVisible();
         if (!found && clock->elapsed() < timeoutMs) {
             return;
@@ -27,16 +30,25 @@ void WhenModal(std::function<void(Window*)> answer, int timeoutMs = 5000) {
         poll->stop();
         poll->deleteLater();
         delete clock;
-        if (!found) {
-            ADD_FAILURE() << "no modal " << Window::staticMetaObject.className() << " appeared";
-            if (QWidget* other = QApplication::activeModalWidget()) {
-                other->close();  // never leave the test hanging in someone else's loop
-            }
-            return;
+        if (found) {
+            answer(window);
+        } else {
+            giveUp();
         }
-        answer(window);
     });
     poll->start();
+}
+
+template <class Window>
+void WhenModal(std::function<void(Window*)> answer, int timeoutMs = 5000) {
+    WhenShown<Window>([] { return qobject_cast<Window*>(QApplication::activeModalWidget()); }, answer,
+                      [] {
+                          ADD_FAILURE() << "no modal " << Window::staticMetaObject.className() << " appeared";
+                          if (QWidget* other = QApplication::activeModalWidget()) {
+                              other->close();  // never leave the test hanging in someone else's loop
+                          }
+                      },
+                      timeoutMs);
 }
 
 // Records the text of the next message box and presses `button` in it.
@@ -75,24 +87,6 @@ inline QPointer<QTimer> ExpectNoModal(int windowMs = 150) {
 
 // Answers the next popup menu from the event loop, as WhenModal answers a modal window.
 inline void WhenMenu(std::function<void(QMenu*)> answer, int timeoutMs = 5000) {
-    auto* poll = new QTimer;
-    auto* clock = new QElapsedTimer;
-    clock->start();
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, [poll, clock, answer, timeoutMs] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        const bool found = menu != nullptr && menu->isVisible();
-        if (!found && clock->elapsed() < timeoutMs) {
-            return;
-        }
-        poll->stop();
-        poll->deleteLater();
-        delete clock;
-        if (!found) {
-            ADD_FAILURE() << "no popup menu appeared";
-            return;
-        }
-        answer(menu);
-    });
-    poll->start();
+    WhenShown<QMenu>([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }, answer,
+                     [] { ADD_FAILURE() << "no popup menu appeared"; }, timeoutMs);
 }
