@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,25 @@ struct Finished {
     QString out;
 };
 
+// The program where the worker user can start it: the build folder may lie in a home folder that
+// user cannot enter, so root starts a copy from a folder anyone can.
+std::string Startable(const std::string& program) {
+    if (geteuid() != 0) {
+        return program;
+    }
+    static QTemporaryDir folder;
+    const QString copy = folder.filePath(QFileInfo(QString::fromStdString(program)).fileName());
+    if (!QFile::exists(copy)) {
+        chmod(QFile::encodeName(folder.path()).constData(), 0755);
+        QFile::copy(QString::fromStdString(program), copy);
+        chmod(QFile::encodeName(copy).constData(), 0755);
+    }
+    return QFile::encodeName(copy).toStdString();
+}
+
 // Runs a program as the worker user and collects its standard output (ten seconds at most).
 Finished RunAsWorkerUser(std::vector<std::string> args) {
+    args[0] = Startable(args[0]);
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
