@@ -59,10 +59,10 @@ if [[ $(id -u) -ne 0 ]]; then
   exit 0
 fi
 # As root, the sanitizer half runs as an ordinary user. A checkout that user cannot read (under
-# /root, say) is copied to a folder it can.
+# /root, say: its own absolute paths fail there) is copied to a folder it can.
 as_test_user true
 source=$PWD
-if ! as_test_user test -r scripts/lsan.supp; then
+if ! as_test_user test -r "$PWD/scripts/lsan.supp"; then
   source=$(mktemp -d /tmp/quillpost-ordinary.XXXXXX)
   chmod 755 "$source"
   tar --exclude=./build --exclude=./build-asan --exclude=./build-fuzz --exclude='./build-windows*' -cf - . |
