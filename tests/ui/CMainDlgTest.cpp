@@ -645,6 +645,8 @@ TEST_F(MainDlgTest, ShiftF10AndTheMenuKeyOpenTheMenuAndCheckNowProbesTheTickedAc
         QTest::keyClick(menu, Qt::Key_Return);
     });
     QTest::keyClick(List(), Qt::Key_F10, Qt::ShiftModifier);
+    // The menu may still be open when the key has been handled; its answer starts the check.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !prober.started.empty(); }, 20000));
     ASSERT_EQ(prober.started, std::vector<std::string>{"a"});
     prober.Finish(0);
     EXPECT_EQ(prober.started, (std::vector<std::string>{"a", "c"}));
