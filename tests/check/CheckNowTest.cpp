@@ -2,29 +2,14 @@
 
 #include "check/Alerts.h"
 #include "check/CheckScheduler.h"
-#include "tests/support/ManualProber.h"
-#include "tests/support/RecordingAlertPlatform.h"
-#include "tests/support/RecordingTray.h"
+#include "tests/support/SchedulerRig.h"
 
 namespace {
 
-CAccount Account(const char* user, int enabled = 1) {
-    CAccount a;
-    a.m_strUser = user;
-    a.m_strPassword = "pw";
-    a.m_strServer = "127.0.0.1";
-    a.m_nInterval = 60;
-    a.m_bEnabled = enabled;
-    return a;
-}
+struct CheckNow : ::testing::Test, SchedulerRig {};
 
-TEST(CheckNow, ProbesEveryEnabledAccountOnceInListOrderWithoutStackingOrRetiming) {
-    CAccountList accounts;
-    RecordingTray tray;
-    RecordingAlertPlatform platform;
-    CAlerts alerts{platform};
-    ManualProber prober;
-    CCheckScheduler scheduler{accounts, tray, alerts, prober};
+TEST_F(CheckNow, ProbesEveryEnabledAccountOnceInListOrderWithoutStackingOrRetiming) {
+    const auto Account = [](const char* user, int enabled = 1) { return CompleteAccount(user, enabled); };
     accounts.AddTail(Account("a"));
     accounts.AddTail(Account("off", 0));
     CAccount incomplete = Account("incomplete");

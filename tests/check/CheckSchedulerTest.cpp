@@ -6,32 +6,17 @@
 #include "check/Alerts.h"
 #include "check/CheckScheduler.h"
 #include "res/Strings.h"
-#include "tests/support/ManualProber.h"
-#include "tests/support/RecordingAlertPlatform.h"
-#include "tests/support/RecordingTray.h"
+#include "tests/support/SchedulerRig.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 CAccount Account(const char* user, int interval = 60) {
-    CAccount a;
-    a.m_strUser = user;
-    a.m_strPassword = "pw";
-    a.m_strServer = "127.0.0.1";
-    a.m_nInterval = interval;
-    a.m_bEnabled = 1;
-    return a;
+    return CompleteAccount(user, 1, interval);
 }
 
-class CheckSchedulerTest : public ::testing::Test {
+class CheckSchedulerTest : public ::testing::Test, protected SchedulerRig {
 protected:
-    CAccountList accounts;
-    RecordingTray tray;
-    RecordingAlertPlatform platform;
-    CAlerts alerts{platform};
-    ManualProber prober;
-    CCheckScheduler scheduler{accounts, tray, alerts, prober};
-
     CAccount& At(int p) { return *accounts.GetAt(p); }
     int TimerOf(int p) { return static_cast<int>(At(p).m_nTimerId); }
 

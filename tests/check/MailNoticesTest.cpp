@@ -4,24 +4,16 @@
 #include "check/CheckScheduler.h"
 #include "check/MailNotices.h"
 #include "res/Strings.h"
-#include "tests/support/ManualProber.h"
-#include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/RecordingNotifier.h"
-#include "tests/support/RecordingTray.h"
+#include "tests/support/SchedulerRig.h"
 
 namespace {
 
 CAccount Account(const char* user) {
-    CAccount a;
-    a.m_strUser = user;
-    a.m_strPassword = "pw";
-    a.m_strServer = "pop.example.test";
-    a.m_nInterval = 60;
-    a.m_bEnabled = 1;
-    return a;
+    return CompleteAccount(user, 1, 60, "pop.example.test");
 }
 
-class MailNoticesTest : public ::testing::Test {
+class MailNoticesTest : public ::testing::Test, protected SchedulerRig {
 protected:
     MailNoticesTest() {
         QObject::connect(
@@ -38,12 +30,6 @@ protected:
         prober.Finish(result);
     }
 
-    CAccountList accounts;
-    RecordingTray tray;
-    RecordingAlertPlatform platform;
-    CAlerts alerts{platform};
-    ManualProber prober;
-    CCheckScheduler scheduler{accounts, tray, alerts, prober};
     RecordingNotifier notifier;
     CMailNotices notices{accounts, &notifier};
 };
