@@ -14,6 +14,7 @@
 #include "check/TrayNotifier.h"
 #include "res/Strings.h"
 #include "tests/support/InspectableMainDlg.h"
+#include "tests/support/PrivateSettings.h"
 #include "tests/support/ProcessMemory.h"
 #include "ui/CMainDlg.h"
 
@@ -47,10 +48,7 @@ int MainIconFor(int result) {
 }  // namespace
 
 SoakRig::SoakRig() {
-    QCoreApplication::setOrganizationName(Str::kVendor);
-    QCoreApplication::setApplicationName(QStringLiteral("quillpost-soak"));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.file("config"));
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.file("config"));
+    UsePrivateSettings(m_dir.file("config"), QStringLiteral("quillpost-soak"));
 
     PlanDovecotAccounts();
     PlanScriptedAccounts();

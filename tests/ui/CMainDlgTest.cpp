@@ -22,6 +22,7 @@
 #include "tests/support/PostedEvents.h"
 #include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/RecordingTray.h"
+#include "tests/support/PrivateSettings.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/WhenModal.h"
 #include "ui/CAboutDlg.h"
@@ -45,10 +46,7 @@ CAccount Account(const char* user, int enabled = 1) {
 class MainDlgTest : public ::testing::Test {
 protected:
     MainDlgTest() {
-        QCoreApplication::setOrganizationName(Str::kVendor);
-        QCoreApplication::setApplicationName(QStringLiteral("quillpost-test"));
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.file("config"));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.file("config"));
+        UsePrivateSettings(dir.file("config"), QStringLiteral("quillpost-test"));
         parts.tray = &tray;
         parts.alerts = &platform;
         parts.prober = &prober;

@@ -11,6 +11,7 @@
 #include "check/MailNotices.h"
 #include "res/Strings.h"
 #include "tests/support/RecordingNotifier.h"
+#include "tests/support/PrivateSettings.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/WhenModal.h"
 #include "ui/MainMenu.h"
@@ -20,10 +21,7 @@ namespace {
 class MainMenuTest : public ::testing::Test {
 protected:
     MainMenuTest() {
-        QCoreApplication::setOrganizationName(Str::kVendor);
-        QCoreApplication::setApplicationName(QStringLiteral("quillpost-test"));
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.file("config"));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.file("config"));
+        UsePrivateSettings(dir.file("config"), QStringLiteral("quillpost-test"));
     }
 
     QAction* Item(const char* text) {

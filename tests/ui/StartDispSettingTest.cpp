@@ -48,6 +48,7 @@ TEST(StartDispRegistry, TheSettingIsADwordUnderTheVendorAndProgramKey) {
     const std::wstring key = (QStringLiteral("Software\\HALVERN\\") + name).toStdWString();
     QCoreApplication::setOrganizationName("HALVERN");
     QCoreApplication::setApplicationName(name);
+    QSettings::setDefaultFormat(QSettings::NativeFormat);  // as the program leaves it
     {
         QSettings settings;
         StartDispSetting::Write(settings, 0);
