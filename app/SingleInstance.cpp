@@ -27,9 +27,15 @@ QString KeyOf(const QString& accountFile) {
     return QStringLiteral("quillpost-") + QString::fromLatin1(hash.toHex().left(16));
 }
 
+// Windows has no runtime folder of its own (Qt names the profile folder, which the user sees):
+// the lock goes among the user's temporary files there, where an open lock cannot be deleted.
 QString RuntimeFolder() {
+#ifdef Q_OS_WIN
+    return QDir::tempPath();
+#else
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     return runtime.isEmpty() ? QDir::tempPath() : runtime;
+#endif
 }
 
 QString SocketNameFor(const QString& key) {

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
+#include <vector>
 
 #include "app/SingleInstance.h"
 #include "tests/support/TempDir.h"
@@ -19,6 +20,8 @@
 namespace {
 
 constexpr int kWaitMs = 10000;
+// Where copies keep their lock and socket: the runtime folder, on Windows the temporary one.
+constexpr const char* kRuntimeVariables[] = {"XDG_RUNTIME_DIR", "TMP", "TEMP"};
 
 class ProgramLifetimeTest : public ::testing::Test {
 protected:
@@ -26,9 +29,11 @@ protected:
         QDir().mkpath(home.file("program"));
         programFile = home.file("program/quillpost");
         accountFile = home.file("program/ACCOUNT.CSV");
-        m_oldRuntime = qgetenv("XDG_RUNTIME_DIR");
         // This process meets the program's copies where they meet each other.
-        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        for (const char* name : kRuntimeVariables) {
+            m_oldRuntime.push_back(qgetenv(name));
+            qputenv(name, runtime.path().toLocal8Bit());
+        }
     }
     ~ProgramLifetimeTest() override {
         for (auto& copy : copies) {
@@ -37,7 +42,9 @@ protected:
                 copy->waitForFinished(kWaitMs);
             }
         }
-        qputenv("XDG_RUNTIME_DIR", m_oldRuntime);
+        for (size_t i = 0; i < m_oldRuntime.size(); ++i) {
+            qputenv(kRuntimeVariables[i], m_oldRuntime[i]);
+        }
     }
 
     void SetUp() override { ASSERT_TRUE(QFile::copy(QUILLPOST_PATH, programFile)); }
@@ -46,7 +53,9 @@ protected:
         auto copy = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        for (const char* name : kRuntimeVariables) {
+            env.insert(name, runtime.path());
+        }
         env.insert("HOME", home.path());
         env.insert("XDG_CONFIG_HOME", home.file("config"));
         env.insert("XDG_DATA_HOME", home.file("data"));
@@ -57,14 +66,8 @@ protected:
         return *copies.back();
     }
 
-    // Listening for a second start: by then its signal handling is in place too.
-    bool WaitUntilListening() {
-        return QTest::qWaitFor(
-            [this] {
-                return !QDir(runtime.path()).entryList({"quillpost-*.socket"}, QDir::System).isEmpty();
-            },
-            kWaitMs);
-    }
+    // Answering a second start: by then its signal handling is in place too.
+    bool WaitUntilListening() const { return CSingleInstance(accountFile).AskRunningCopyToShow(kWaitMs); }
     static bool WaitUntilEnded(QProcess& copy) {
         return QTest::qWaitFor([&copy] { return copy.state() == QProcess::NotRunning; }, kWaitMs);
     }
@@ -86,7 +89,7 @@ protected:
     std::vector<std::unique_ptr<QProcess>> copies;
 
 private:
-    QByteArray m_oldRuntime;
+    std::vector<QByteArray> m_oldRuntime;
 };
 
 TEST_F(ProgramLifetimeTest, ASecondStartShowsTheRunningCopyAndEndsWithoutTouchingTheFile) {
