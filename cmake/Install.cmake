@@ -8,7 +8,7 @@ include(GNUInstallDirs)
 install(TARGETS quillpost RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Installed, the help page lives with the program's other read-only data, not in share/doc: a
 # package must keep working when its documentation folder has been left out or removed.
-install(FILES ${PROJECT_SOURCE_DIR}/res/quillpost.html DESTINATION ${CMAKE_INSTALL_DATADIR}/quillpost)
+install(FILES ${QUILLPOST_HELP_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/quillpost)
 install(FILES ${PROJECT_SOURCE_DIR}/res/quillpost.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
 install(FILES ${PROJECT_SOURCE_DIR}/res/icons/128.svg

@@ -2,7 +2,7 @@
 # exactly the plugins it loads, and the compiler's runtime DLLs. `cpack -G ZIP` zips that folder;
 # res/quillpost.nsi makes the installer from it (scripts/test-windows.sh shows how).
 install(TARGETS quillpost RUNTIME DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/res/quillpost.html DESTINATION .)
+install(FILES ${QUILLPOST_HELP_PAGE} DESTINATION .)
 
 foreach(_module Core Gui Widgets Network)
   install(FILES $<TARGET_FILE:Qt6::${_module}> DESTINATION .)

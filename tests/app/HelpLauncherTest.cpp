@@ -10,6 +10,7 @@
 
 #include "app/HelpLauncher.h"
 #include "check/Alerts.h"
+#include "check/CheckScheduler.h"
 #include "res/Strings.h"
 #include "tests/support/ManualProber.h"
 #include "tests/support/RecordingAlertPlatform.h"
@@ -153,7 +154,7 @@ TEST_F(HelpTest, F1InTheMainWindowAndItsDeleteQuestionOpensTheMainTopic) {
 }
 
 TEST(HelpPage, HasATopicForEveryContextTheProgramUses) {
-    QFile page(QStringLiteral(QUILLPOST_SOURCE_DIR "/res/quillpost.html"));
+    QFile page(QStringLiteral(QUILLPOST_HELP_PAGE));
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
     const QString html = QString::fromUtf8(page.readAll());
     const int contexts[] = {0x20000 + 102,
@@ -177,6 +178,8 @@ TEST(HelpPage, HasATopicForEveryContextTheProgramUses) {
         EXPECT_TRUE(html.contains(QStringLiteral("name=\"%1\"").arg(fragment))) << fragment.toStdString();
     }
     EXPECT_TRUE(html.contains(Str::Text(Str::kEnterInteger)));
+    EXPECT_TRUE(html.contains(Str::Text(Str::kIntervalRange).arg(CCheckScheduler::kMaxIntervalSeconds)));
+    EXPECT_TRUE(html.contains(QStringLiteral("Quillpost " QUILLPOST_VERSION " ")));
 }
 
 }  // namespace
