@@ -191,4 +191,18 @@ if [[ $saved != "$expected" ]]; then
   echo "ACCOUNT.CSV not saved as expected:"; od -c "$E2E/quillpost/ACCOUNT.CSV"; exit 1
 fi
 echo "ended on Escape; ACCOUNT.CSV saved byte for byte (CRLF line)"
+
+# The end of the Windows session (WM_QUERYENDSESSION, WM_ENDSESSION) saves as "終了" does: the
+# file is given LF again, and the exit save writes its line with CRLF.
+printf '%s\n' "$(tr -d '\r' <"$E2E/quillpost/ACCOUNT.CSV")" >"$E2E/quillpost/ACCOUNT.CSV"
+(cd "$E2E/quillpost" && exec wine quillpost.exe) &
+program=$!
+wait_for 60 xdotool search --name "^Quillpost 1.2$" || { echo "no window after the restart"; exit 1; }
+wineboot --end-session
+wait_for 30 bash -c "! kill -0 $program" || { echo "the session's end did not end the program"; exit 1; }
+saved=$(od -An -tx1 "$E2E/quillpost/ACCOUNT.CSV" | tr -d ' \n')
+if [[ $saved != "$expected" ]]; then
+  echo "ACCOUNT.CSV not saved at the session's end:"; od -c "$E2E/quillpost/ACCOUNT.CSV"; exit 1
+fi
+echo "ended with the session; ACCOUNT.CSV saved byte for byte (CRLF line)"
 echo "Windows half done in $SECONDS s"
