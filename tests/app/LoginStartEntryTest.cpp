@@ -10,6 +10,7 @@
 #include "app/LoginStartEntry.h"
 #include "check/MailNotices.h"
 #include "res/Strings.h"
+#include "tests/support/PrivateSettings.h"
 #include "tests/support/TempDir.h"
 #include "ui/MainMenu.h"
 
@@ -43,8 +44,7 @@ TEST_F(LoginStartTest, TheMenuItemWritesAValidEntryForThisProgramAndRemovesIt) {
 #ifdef Q_OS_WIN
     GTEST_SKIP() << "the autostart file and desktop-file-validate are the Linux desktop's";
 #endif
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.file("settings"));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.file("settings"));
+    UsePrivateSettings(dir.file("settings"), QStringLiteral("quillpost-test"));
     const auto entry = LoginStartForThisProgram();
     QWidget window;
     CAccountList accounts;
