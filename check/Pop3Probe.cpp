@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 
 #include "accounts/AccountText.h"
+#include "check/AddressOrder.h"
 #include "check/ConnectionRace.h"
 
 namespace {
@@ -91,7 +92,7 @@ void CPop3Probe::Connect(const QList<QHostAddress>& addresses) {
     }
     const bool tlsFirst = m_address->security == Pop3Security::Tls;
     m_race = new CConnectionRace(
-        {.addresses = addresses, .port = m_address->port, .tlsPeerName = tlsFirst ? m_host : QString()},
+        {.addresses = InterleaveFamilies(addresses), .port = m_address->port, .tlsPeerName = tlsFirst ? m_host : QString()},
         [this] { return MakeSocket(); }, m_options.nextAddressDelay, this);
     connect(m_race, &CConnectionRace::Won, this, &CPop3Probe::OnConnected);
     connect(m_race, &CConnectionRace::Lost, this, [this] { Finish(ProbeCode::kConnectError); });
