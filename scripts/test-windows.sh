@@ -63,7 +63,8 @@ chmod 755 "$WINTEMP"  # dovecot's own users read their files there
 cleanup() {
   wineserver -k 2>/dev/null || true
   ((${#services[@]})) && kill "${services[@]}" 2>/dev/null
-  rm -rf "$WINTEMP"
+  ((${#services[@]})) && wait "${services[@]}" 2>/dev/null  # dovecot writes its last files as it ends
+  rm -rf "$WINTEMP" 2>/dev/null || true
   return 0
 }
 trap cleanup EXIT
@@ -110,30 +111,32 @@ echo "installed folder:"
 echo "=== the installed program under wine, against dovecot"
 E2E=$ROOT/build-windows/e2e
 rm -rf "$E2E"
-mkdir -p "$E2E/dovecot/home/alice/Maildir/"{new,cur,tmp} "$E2E/x"
+# dovecot's own users must reach its files, wherever the checkout lies: they go in the temporary folder.
+DOVE=$WINTEMP/dovecot
+mkdir -p "$DOVE/home/alice/Maildir/"{new,cur,tmp} "$E2E/x"
 cp -r "$STAGE" "$E2E/quillpost"
 # dovecot: one user with two messages, plain POP3 on a free port of 127.0.0.1.
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 uid=$(id -u) gid=$(id -g)
 [[ $uid -eq 0 ]] && uid=2000 gid=2000
 for i in 1 2; do
-  printf 'From: sender@example.org\r\nSubject: test %s\r\n\r\nHello.\r\n' "$i" >"$E2E/dovecot/home/alice/Maildir/new/$i.quillpost"
+  printf 'From: sender@example.org\r\nSubject: test %s\r\n\r\nHello.\r\n' "$i" >"$DOVE/home/alice/Maildir/new/$i.quillpost"
 done
-echo "alice:{PLAIN}secret:$uid:$gid::$E2E/dovecot/home/alice::" >"$E2E/dovecot/users"
-chmod 755 "$E2E" "$E2E/dovecot"
-chmod 644 "$E2E/dovecot/users"
-[[ $(id -u) -eq 0 ]] && chown -R "$uid:$gid" "$E2E/dovecot/home"
+echo "alice:{PLAIN}secret:$uid:$gid::$DOVE/home/alice::" >"$DOVE/users"
+chmod 755 "$DOVE"
+chmod 644 "$DOVE/users"
+[[ $(id -u) -eq 0 ]] && chown -R "$uid:$gid" "$DOVE/home"
 {
-  echo "base_dir = $E2E/dovecot/run"
-  echo "state_dir = $E2E/dovecot/state"
-  echo "log_path = $E2E/dovecot/dovecot.log"
+  echo "base_dir = $DOVE/run"
+  echo "state_dir = $DOVE/state"
+  echo "log_path = $DOVE/dovecot.log"
   echo "protocols = pop3"
   echo "listen = 127.0.0.1"
   echo "ssl = no"
   echo "disable_plaintext_auth = no"
   echo "auth_mechanisms = plain"
-  echo "passdb {"; echo "  driver = passwd-file"; echo "  args = scheme=PLAIN $E2E/dovecot/users"; echo "}"
-  echo "userdb {"; echo "  driver = passwd-file"; echo "  args = $E2E/dovecot/users"; echo "}"
+  echo "passdb {"; echo "  driver = passwd-file"; echo "  args = scheme=PLAIN $DOVE/users"; echo "}"
+  echo "userdb {"; echo "  driver = passwd-file"; echo "  args = $DOVE/users"; echo "}"
   echo "mail_location = maildir:~/Maildir"
   echo "service pop3-login {"; echo "  inet_listener pop3 {"; echo "    port = $port"; echo "  }"
   [[ $(id -u) -eq 0 ]] || echo "  chroot ="
@@ -143,8 +146,8 @@ chmod 644 "$E2E/dovecot/users"
     echo "default_internal_user = $(id -un)"; echo "default_login_user = $(id -un)"
     echo "default_internal_group = $(id -gn)"
   fi
-} >"$E2E/dovecot/dovecot.conf"
-dovecot -F -c "$E2E/dovecot/dovecot.conf" &
+} >"$DOVE/dovecot.conf"
+dovecot -F -c "$DOVE/dovecot.conf" &
 services+=($!)
 
 # The account: checked every 2 seconds; its sound file named in Shift_JIS, as existing files have
@@ -167,9 +170,9 @@ wait_for() {  # wait_for SECONDS COMMAND...: polls until COMMAND succeeds
 program=$!
 wait_for 60 xdotool search --name "^Quillpost 1.2$" || { echo "no window 'Quillpost 1.2'"; exit 1; }
 window=$(xdotool search --name "^Quillpost 1.2$" | head -n1)
-wait_for 30 grep -q "Login: user=<alice>" "$E2E/dovecot/dovecot.log" ||
-  { echo "dovecot saw no login"; cat "$E2E/dovecot/dovecot.log"; exit 1; }
-grep "Login: user=<alice>" "$E2E/dovecot/dovecot.log" | head -n1
+wait_for 30 grep -q "Login: user=<alice>" "$DOVE/dovecot.log" ||
+  { echo "dovecot saw no login"; cat "$DOVE/dovecot.log"; exit 1; }
+grep "Login: user=<alice>" "$DOVE/dovecot.log" | head -n1
 sleep 1  # lets the list show the count before the picture is taken
 import -window root "$E2E/main-window.png"
 # The settings dialog of the account, as a user opens it: select the row, click "編集".
