@@ -13,12 +13,7 @@ unset PULSE_SERVER
 pulseaudio -n --daemonize=no --exit-idle-time=-1 --load=module-null-sink \
   --load=module-native-protocol-unix >"$workdir/pulseaudio.log" 2>&1 &
 pids+=($!)
-( while kill -0 $$ 2>/dev/null; do sleep 1; done; kill "${pids[0]}" 2>/dev/null ) &
-pids+=($!)
-for _ in $(seq 100); do
-  pactl info >/dev/null 2>&1 && break
-  sleep 0.05
-done
-pactl info >/dev/null 2>&1 || { echo "with-pulseaudio.sh: pulseaudio did not start" >&2; cat "$workdir/pulseaudio.log" >&2; exit 1; }
+start_watchdog
+await_start with-pulseaudio.sh pulseaudio "$workdir/pulseaudio.log" pactl info
 
 "$@"

@@ -24,13 +24,8 @@ CONF
 
 dbus-daemon --config-file="$workdir/bus.conf" --nofork --print-address=3 3>"$workdir/address" 2>"$workdir/bus.log" &
 pids+=($!)
-( while kill -0 $$ 2>/dev/null; do sleep 1; done; kill "${pids[0]}" 2>/dev/null ) &
-pids+=($!)
-for _ in $(seq 100); do
-  [[ -s $workdir/address ]] && break
-  sleep 0.05
-done
-[[ -s $workdir/address ]] || { echo "with-session-bus.sh: dbus-daemon did not start" >&2; cat "$workdir/bus.log" >&2; exit 1; }
+start_watchdog
+await_start with-session-bus.sh dbus-daemon "$workdir/bus.log" test -s "$workdir/address"
 export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$workdir/address")
 
 "$@"

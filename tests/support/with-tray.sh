@@ -12,24 +12,13 @@ unset DBUS_SESSION_BUS_ADDRESS
 # Xvfb picks a free display itself and writes its number to the file.
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$workdir/display" 2>"$workdir/xvfb.log" &
 pids+=($!)
-for _ in $(seq 100); do
-  [[ -s $workdir/display ]] && break
-  sleep 0.05
-done
-[[ -s $workdir/display ]] || { echo "with-tray.sh: Xvfb did not start" >&2; cat "$workdir/xvfb.log" >&2; exit 1; }
+await_start with-tray.sh Xvfb "$workdir/xvfb.log" test -s "$workdir/display"
 export DISPLAY=":$(head -n1 "$workdir/display")"
 
-# Should this script be killed outright, the watchdog still takes the X server and tray down.
-( while kill -0 $$ 2>/dev/null; do sleep 1; done; kill "${pids[@]}" 2>/dev/null ) &
-watchdog=$!
-
 trayer --edge top --align right --widthtype request --height 24 --SetDockType true >"$workdir/trayer.log" 2>&1 &
-pids+=($! "$watchdog")
-for _ in $(seq 100); do
-  xdotool search --class trayer >/dev/null 2>&1 && break
-  sleep 0.05
-done
-xdotool search --class trayer >/dev/null 2>&1 || { echo "with-tray.sh: trayer did not start" >&2; cat "$workdir/trayer.log" >&2; exit 1; }
+pids+=($!)
+start_watchdog
+await_start with-tray.sh trayer "$workdir/trayer.log" xdotool search --class trayer
 
 # In a sanitizer build: libxkbcommon-x11 hands strndup names that are not NUL-terminated, which
 # the strict string check takes for an overflow.
