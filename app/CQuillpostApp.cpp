@@ -4,12 +4,12 @@
 #include <utility>
 
 #include "accounts/AccountFile.h"
+#include "alerts/DesktopAlertPlatform.h"
 #include "app/HelpLauncher.h"
 #include "app/LoginStartEntry.h"
 #include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
-#include "check/DesktopAlertPlatform.h"
-#include "check/Pop3Prober.h"
+#include "protocol/pop3/Pop3Prober.h"
 #include "res/Strings.h"
 #include "ui/CMainDlg.h"
 #include "ui/DesktopNotifier.h"

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "check/Pop3Probe.h"
+#include "protocol/pop3/Pop3Probe.h"
 #include "tests/servers/BlackHoleListener.h"
 #include "tests/servers/DovecotServer.h"
 

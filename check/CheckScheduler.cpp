@@ -5,10 +5,10 @@
 #include <algorithm>
 
 #include "accounts/AccountText.h"
+#include "alerts/Alerts.h"
 #include "check/AccountIcon.h"
-#include "check/Alerts.h"
-#include "check/Prober.h"
 #include "check/TrayNotifier.h"
+#include "protocol/Prober.h"
 #include "res/Strings.h"
 
 namespace {

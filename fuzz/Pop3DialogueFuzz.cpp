@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "check/Pop3Dialogue.h"
-#include "check/ProbeOutcome.h"
+#include "protocol/ProbeOutcome.h"
+#include "protocol/pop3/Pop3Dialogue.h"
 
 namespace {
 
@@ -152,7 +152,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t beforeTls =
         upgrade == Upgrade::Stls ? input.ConsumeIntegralInRange<std::size_t>(0, 4096) : 0;
     std::string stream = input.ConsumeRemainingBytesAsString();
-    const std::string insideTls = upgrade == Upgrade::Stls ? stream.substr(std::min(beforeTls, stream.size())) : "";
+    const std::string insideTls =
+        upgrade == Upgrade::Stls ? stream.substr(std::min(beforeTls, stream.size())) : "";
     stream.resize(stream.size() - insideTls.size());
 
     const Run whole = Play(user, password, upgrade, {stream}, insideTls);

@@ -11,8 +11,8 @@
 
 #include "accounts/AccountText.h"
 #include "accounts/CAccount.h"
+#include "alerts/Alerts.h"
 #include "check/AccountIcon.h"
-#include "check/Alerts.h"
 #include "check/CheckScheduler.h"
 #include "res/Strings.h"
 #include "ui/DialogInteger.h"

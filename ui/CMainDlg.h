@@ -5,10 +5,10 @@
 
 #include "accounts/AccountStore.h"
 #include "accounts/CAccountList.h"
-#include "check/Alerts.h"
+#include "alerts/Alerts.h"
+#include "alerts/MailNotices.h"
 #include "check/CheckScheduler.h"
 #include "check/IconCache.h"
-#include "check/MailNotices.h"
 #include "ui/FileChooser.h"
 
 class ITrayNotifier;

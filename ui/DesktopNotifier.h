@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "check/MailNotifier.h"
+#include "alerts/MailNotifier.h"
 
 class QSystemTrayIcon;
 

@@ -4,7 +4,7 @@
 #include <QSettings>
 #include <QShortcut>
 
-#include "check/MailNotices.h"
+#include "alerts/MailNotices.h"
 #include "res/Strings.h"
 #include "ui/HelpContext.h"
 #include "ui/LoginStart.h"

@@ -8,8 +8,8 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "alerts/Alerts.h"
 #include "app/HelpLauncher.h"
-#include "check/Alerts.h"
 #include "check/CheckScheduler.h"
 #include "res/Strings.h"
 #include "tests/support/ManualProber.h"

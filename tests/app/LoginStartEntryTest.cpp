@@ -7,8 +7,8 @@
 #include <QWidget>
 
 #include "accounts/CAccountList.h"
+#include "alerts/MailNotices.h"
 #include "app/LoginStartEntry.h"
-#include "check/MailNotices.h"
 #include "res/Strings.h"
 #include "tests/support/PrivateSettings.h"
 #include "tests/support/TempDir.h"

@@ -10,8 +10,8 @@
 #include <stdexcept>
 
 #include "accounts/AccountFile.h"
-#include "check/ProbeOutcome.h"
 #include "check/TrayNotifier.h"
+#include "protocol/ProbeOutcome.h"
 #include "res/Strings.h"
 #include "tests/support/InspectableMainDlg.h"
 #include "tests/support/PrivateSettings.h"

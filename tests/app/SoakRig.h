@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "accounts/CAccount.h"
-#include "check/Pop3Prober.h"
+#include "protocol/pop3/Pop3Prober.h"
 #include "tests/servers/DovecotServer.h"
 #include "tests/servers/ScriptedPop3Server.h"
 #include "tests/support/CountingProber.h"

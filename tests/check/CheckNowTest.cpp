@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "check/Alerts.h"
+#include "alerts/Alerts.h"
 #include "check/CheckScheduler.h"
 #include "tests/support/SchedulerRig.h"
 

@@ -3,7 +3,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "check/Alerts.h"
+#include "alerts/Alerts.h"
 #include "check/CheckScheduler.h"
 #include "res/Strings.h"
 #include "tests/support/SchedulerRig.h"

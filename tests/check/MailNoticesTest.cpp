@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "check/Alerts.h"
+#include "alerts/Alerts.h"
+#include "alerts/MailNotices.h"
 #include "check/CheckScheduler.h"
-#include "check/MailNotices.h"
 #include "res/Strings.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/SchedulerRig.h"

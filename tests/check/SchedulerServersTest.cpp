@@ -3,9 +3,9 @@
 
 #include <QTest>
 
-#include "check/Alerts.h"
+#include "alerts/Alerts.h"
 #include "check/CheckScheduler.h"
-#include "check/Pop3Prober.h"
+#include "protocol/pop3/Pop3Prober.h"
 #include "res/Strings.h"
 #include "tests/servers/DovecotServer.h"
 #include "tests/servers/ScriptedPop3Server.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "check/Prober.h"
+#include "protocol/Prober.h"
 
 class CountingProber : public IProber {
 public:

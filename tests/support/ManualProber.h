@@ -6,7 +6,7 @@
 #include <deque>
 #include <string>
 
-#include "check/Prober.h"
+#include "protocol/Prober.h"
 
 class ManualProber : public IProber {
 public:

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "check/AlertPlatform.h"
+#include "alerts/AlertPlatform.h"
 
 class RecordingAlertPlatform : public IAlertPlatform {
 public:

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "check/MailNotifier.h"
+#include "alerts/MailNotifier.h"
 
 class RecordingNotifier : public IMailNotifier {
 public:

@@ -2,7 +2,7 @@
 // The check scheduler with recording parts around it, and a complete account to feed it.
 
 #include "accounts/CAccountList.h"
-#include "check/Alerts.h"
+#include "alerts/Alerts.h"
 #include "check/CheckScheduler.h"
 #include "tests/support/ManualProber.h"
 #include "tests/support/RecordingAlertPlatform.h"

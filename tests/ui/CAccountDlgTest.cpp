@@ -14,7 +14,7 @@
 #include <QTest>
 
 #include "accounts/CAccount.h"
-#include "check/Alerts.h"
+#include "alerts/Alerts.h"
 #include "res/Strings.h"
 #include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/TempDir.h"

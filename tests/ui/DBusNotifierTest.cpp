@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "accounts/CAccountList.h"
-#include "check/MailNotices.h"
+#include "alerts/MailNotices.h"
 #include "res/Strings.h"
 #include "tests/servers/NotificationServer.h"
 #include "ui/DBusNotifier.h"

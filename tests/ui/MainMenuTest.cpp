@@ -6,12 +6,12 @@
 #include <QWidget>
 
 #include "accounts/CAccountList.h"
+#include "alerts/MailNotices.h"
 #include "app/HelpLauncher.h"
 #include "app/LoginStartEntry.h"
-#include "check/MailNotices.h"
 #include "res/Strings.h"
-#include "tests/support/RecordingNotifier.h"
 #include "tests/support/PrivateSettings.h"
+#include "tests/support/RecordingNotifier.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/WhenModal.h"
 #include "ui/MainMenu.h"
@@ -20,9 +20,7 @@ namespace {
 
 class MainMenuTest : public ::testing::Test {
 protected:
-    MainMenuTest() {
-        UsePrivateSettings(dir.file("config"), QStringLiteral("quillpost-test"));
-    }
+    MainMenuTest() { UsePrivateSettings(dir.file("config"), QStringLiteral("quillpost-test")); }
 
     QAction* Item(const char* text) {
         for (QAction* action : window.findChild<QMenu*>("IDR_MAIN_MENU")->actions()) {

@@ -1,0 +1,40 @@
+#pragma once
+// Runs real probes to completion on the test's event loop.
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <optional>
+#include <string>
+
+#include "protocol/pop3/Pop3Probe.h"
+#include "tests/support/PostedEvents.h"
+
+// Short limits so that the tests of silent servers stay quick, long enough for a slow sanitizer
+// build against a real server.
+inline ProbeOptions TestProbeOptions(const QList<QSslCertificate>& trusted = {}) {
+    ProbeOptions options;
+    options.connectTimeout = std::chrono::milliseconds(10000);
+    options.idleTimeout = std::chrono::milliseconds(10000);
+    options.extraCaCertificates = trusted;
+    return options;
+}
+
+// Probes and waits for the report; checks that it came once and never from inside the call.
+inline ProbeOutcome RunProbe(const std::string& user, const std::string& password, const std::string& server,
+                             const ProbeOptions& options = TestProbeOptions()) {
+    std::optional<ProbeOutcome> outcome;
+    int reports = 0;
+    auto probe = ProbeMailbox(
+        user, password, server,
+        [&](const ProbeOutcome& reported) {
+            outcome = reported;
+            ++reports;
+        },
+        options);
+    EXPECT_EQ(reports, 0) << "reported from inside the call";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }, 60000)) << "no report";
+    EXPECT_TRUE(DeliverQueuedEvents());  // a second report queued meanwhile would have come
+    EXPECT_EQ(reports, 1);
+    return outcome.value_or(ProbeOutcome{.result = 999, .statLine = std::nullopt});
+}
