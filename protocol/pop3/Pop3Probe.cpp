@@ -17,8 +17,14 @@ constexpr qint64 kReadChunk = 4096;
 // server that floods holds the probe to a fixed amount of memory. Much smaller makes a flood crawl.
 constexpr int kReceiveBufferBytes = 256 * 1024;
 
+// A field naming another protocol's server names none this probe could ask.
+std::optional<ServerAddress> Pop3AddressOf(const std::string& server) {
+    auto address = ParseServerAddress(server);
+    return address && address->protocol == MailProtocol::Pop3 ? address : std::nullopt;
+}
+
 CPop3Dialogue::Upgrade UpgradeFor(const std::optional<ServerAddress>& address) {
-    return address && address->security == Pop3Security::StartTls ? CPop3Dialogue::Upgrade::Stls
+    return address && address->security == ConnectionSecurity::StartTls ? CPop3Dialogue::Upgrade::Stls
                                                                   : CPop3Dialogue::Upgrade::None;
 }
 
@@ -27,7 +33,7 @@ CPop3Dialogue::Upgrade UpgradeFor(const std::optional<ServerAddress>& address) {
 CPop3Probe::CPop3Probe(const std::string& user, const std::string& password, const std::string& server,
                        const ProbeOptions& options, Done done)
     : m_options(options),
-      m_address(ParseServerAddress(server)),
+      m_address(Pop3AddressOf(server)),
       m_dialogue(user, password, UpgradeFor(m_address)),
       m_done(std::move(done)) {
     for (QTimer* timer : {&m_probeTimer, &m_connectTimer, &m_idleTimer}) {
@@ -90,7 +96,7 @@ void CPop3Probe::Connect(const QList<QHostAddress>& addresses) {
         Finish(ProbeCode::kConnectError);
         return;
     }
-    const bool tlsFirst = m_address->security == Pop3Security::Tls;
+    const bool tlsFirst = m_address->security == ConnectionSecurity::Tls;
     m_race = new CConnectionRace(
         {.addresses = InterleaveFamilies(addresses),
          .port = m_address->port,
@@ -103,7 +109,7 @@ void CPop3Probe::Connect(const QList<QHostAddress>& addresses) {
 
 QTcpSocket* CPop3Probe::MakeSocket() const {
     QTcpSocket* socket = nullptr;
-    if (m_address->security == Pop3Security::Plain) {
+    if (m_address->security == ConnectionSecurity::Plain) {
         socket = new QTcpSocket;
     } else {
         auto* tlsSocket = new QSslSocket;
