@@ -1,10 +1,15 @@
 #include "protocol/MailProber.h"
 
+#include "protocol/imap/ImapProbe.h"
 #include "protocol/pop3/Pop3Probe.h"
 
 std::unique_ptr<CMailProbe> StartMailProbe(const std::string& user, const std::string& password,
                                            const std::string& server, CMailProbe::Done done,
                                            const ProbeOptions& options) {
+    const auto address = ParseServerAddress(server);
+    if (address && address->protocol == MailProtocol::Imap) {
+        return std::make_unique<CImapProbe>(user, password, server, options, std::move(done));
+    }
     return std::make_unique<CPop3Probe>(user, password, server, options, std::move(done));
 }
 

@@ -6,8 +6,8 @@
 #include "protocol/MailProbe.h"
 #include "protocol/Prober.h"
 
-// The prober the program uses: each Start runs one probe over the network, in the protocol the
-// server field's form names.
+// The prober the program uses: each Start runs one probe over the network, POP3 or IMAP as the
+// server field's form says.
 class CMailProber : public IProber {
 public:
     explicit CMailProber(ProbeOptions options = {}) : m_options(std::move(options)) {}
@@ -22,7 +22,8 @@ private:
     std::list<std::unique_ptr<CMailProbe>> m_running;
 };
 
-// Starts probing the mailbox of `user` on `server` in the protocol its form names; returns at once. `done` is called once, later, unless the probe is destroyed first.
+// Starts probing the mailbox of `user` on `server` in the protocol its form names (POP3 unless it
+// names IMAP); returns at once. `done` is called once, later, unless the probe is destroyed first.
 std::unique_ptr<CMailProbe> StartMailProbe(const std::string& user, const std::string& password,
                                            const std::string& server, CMailProbe::Done done,
                                            const ProbeOptions& options = {});

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "protocol/MailProber.h"
-#include "tests/protocol/pop3/ProbeTestSupport.h"
+#include "tests/protocol/ProbeTestSupport.h"
 #include "tests/servers/DovecotServer.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <QTest>
 
 #include "protocol/pop3/Pop3Probe.h"
-#include "tests/protocol/pop3/ProbeTestSupport.h"
+#include "tests/protocol/ProbeTestSupport.h"
 #ifndef _WIN32
 #include "tests/servers/BlackHoleListener.h"
 #endif
@@ -458,22 +458,6 @@ TEST_F(Pop3ProbeTls, RepliesSentBeforeTheStlsHandshakeAreNeverBelieved) {
     EXPECT_FALSE(observed.outcome.statLine.has_value());
     EXPECT_EQ(observed.sent, "CAPA\r\nSTLS\r\n");
 }
-
-// Makes the program-wide TLS default allow TLS 1.1 for as long as it lives.
-class Tls11AllowedByDefault {
-public:
-    Tls11AllowedByDefault() : m_saved(QSslConfiguration::defaultConfiguration()) {
-        QSslConfiguration weak = m_saved;
-        weak.setProtocol(QSsl::AnyProtocol);
-        // OpenSSL 3 speaks TLS 1.1 only at security level 0.
-        weak.setBackendConfigurationOption("CipherString", "DEFAULT:@SECLEVEL=0");
-        QSslConfiguration::setDefaultConfiguration(weak);
-    }
-    ~Tls11AllowedByDefault() { QSslConfiguration::setDefaultConfiguration(m_saved); }
-
-private:
-    QSslConfiguration m_saved;
-};
 
 TEST_F(Pop3ProbeTls, RefusesServersOlderThanTls12WhateverTheDefault) {
     if (QSslSocket::activeBackend() != "openssl") {

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QSslConfiguration>
 #include <QTest>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,12 +22,17 @@ inline ProbeOptions TestProbeOptions(const QList<QSslCertificate>& trusted = {})
     return options;
 }
 
+// Starts a probe: ProbeMailbox for POP3 alone, StartMailProbe for the protocol the form names.
+using StartProbe = std::function<std::unique_ptr<CMailProbe>(
+    const std::string&, const std::string&, const std::string&, CMailProbe::Done, const ProbeOptions&)>;
+
 // Probes and waits for the report; checks that it came once and never from inside the call.
 inline ProbeOutcome RunProbe(const std::string& user, const std::string& password, const std::string& server,
-                             const ProbeOptions& options = TestProbeOptions()) {
+                             const ProbeOptions& options = TestProbeOptions(),
+                             const StartProbe& start = ProbeMailbox) {
     std::optional<ProbeOutcome> outcome;
     int reports = 0;
-    auto probe = ProbeMailbox(
+    auto probe = start(
         user, password, server,
         [&](const ProbeOutcome& reported) {
             outcome = reported;
@@ -38,3 +45,19 @@ inline ProbeOutcome RunProbe(const std::string& user, const std::string& passwor
     EXPECT_EQ(reports, 1);
     return outcome.value_or(ProbeOutcome{.result = 999, .statLine = std::nullopt});
 }
+
+// Makes the program-wide TLS default allow TLS 1.1 for as long as it lives.
+class Tls11AllowedByDefault {
+public:
+    Tls11AllowedByDefault() : m_saved(QSslConfiguration::defaultConfiguration()) {
+        QSslConfiguration weak = m_saved;
+        weak.setProtocol(QSsl::AnyProtocol);
+        // OpenSSL 3 speaks TLS 1.1 only at security level 0.
+        weak.setBackendConfigurationOption("CipherString", "DEFAULT:@SECLEVEL=0");
+        QSslConfiguration::setDefaultConfiguration(weak);
+    }
+    ~Tls11AllowedByDefault() { QSslConfiguration::setDefaultConfiguration(m_saved); }
+
+private:
+    QSslConfiguration m_saved;
+};
