@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr std::size_t kLiteralMinusLimit = 4096;
-
 // Quoted strings carry 7-bit text only; a line end or NUL never reaches here.
 bool FitsQuoted(std::string_view text) {
     return std::none_of(text.begin(), text.end(),
@@ -24,19 +22,14 @@ std::string Quoted(std::string_view text) {
     return quoted + '"';
 }
 
-bool SendsAtOnce(std::size_t size, ImapLiterals literals) {
-    return literals == ImapLiterals::NonSynchronising ||
-           (literals == ImapLiterals::NonSynchronisingUpTo4096 && size <= kLiteralMinusLimit);
-}
-
-void AppendArgument(ImapCommandPieces& pieces, std::string_view argument, ImapLiterals literals) {
+void AppendArgument(ImapCommandPieces& pieces, std::string_view argument, bool literalPlus) {
     pieces.back() += ' ';
     if (FitsQuoted(argument)) {
         pieces.back() += Quoted(argument);
         return;
     }
     const std::string size = std::to_string(argument.size());
-    if (SendsAtOnce(argument.size(), literals)) {
+    if (literalPlus) {
         pieces.back() += "{" + size + "+}\r\n";
         pieces.back() += argument;
         return;
@@ -48,10 +41,10 @@ void AppendArgument(ImapCommandPieces& pieces, std::string_view argument, ImapLi
 }  // namespace
 
 ImapCommandPieces LoginCommand(std::string_view tag, std::string_view user, std::string_view password,
-                               ImapLiterals literals) {
+                               bool literalPlus) {
     ImapCommandPieces pieces{std::string(tag) + " LOGIN"};
-    AppendArgument(pieces, user, literals);
-    AppendArgument(pieces, password, literals);
+    AppendArgument(pieces, user, literalPlus);
+    AppendArgument(pieces, password, literalPlus);
     pieces.back() += "\r\n";
     return pieces;
 }

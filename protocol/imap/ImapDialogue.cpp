@@ -14,13 +14,6 @@ std::string StatusLineOf(const std::string& text) {
     return text.substr(0, text.find_first_of(std::string_view("\r\n\0", 3)));
 }
 
-ImapLiterals LiteralsListed(bool literalPlus, bool literalMinus) {
-    if (literalPlus) {
-        return ImapLiterals::NonSynchronising;
-    }
-    return literalMinus ? ImapLiterals::NonSynchronisingUpTo4096 : ImapLiterals::Synchronising;
-}
-
 }  // namespace
 
 CImapDialogue::CImapDialogue(std::string_view user, std::string_view password, Upgrade upgrade)
@@ -214,8 +207,7 @@ std::string CImapDialogue::LogIn() {
         }
         return Send(ImapCommandPieces{NextTag() + " AUTHENTICATE PLAIN\r\n", credentials + "\r\n"});
     }
-    return Send(LoginCommand(NextTag(), m_user, m_password,
-                             LiteralsListed(HasCapability("LITERAL+"), HasCapability("LITERAL-"))));
+    return Send(LoginCommand(NextTag(), m_user, m_password, HasCapability("LITERAL+")));
 }
 
 std::string CImapDialogue::AskStatus() {

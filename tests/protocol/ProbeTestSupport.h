@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QSslConfiguration>
 #include <QTest>
 #include <functional>
 #include <optional>
@@ -45,19 +44,3 @@ inline ProbeOutcome RunProbe(const std::string& user, const std::string& passwor
     EXPECT_EQ(reports, 1);
     return outcome.value_or(ProbeOutcome{.result = 999, .statLine = std::nullopt});
 }
-
-// Makes the program-wide TLS default allow TLS 1.1 for as long as it lives.
-class Tls11AllowedByDefault {
-public:
-    Tls11AllowedByDefault() : m_saved(QSslConfiguration::defaultConfiguration()) {
-        QSslConfiguration weak = m_saved;
-        weak.setProtocol(QSsl::AnyProtocol);
-        // OpenSSL 3 speaks TLS 1.1 only at security level 0.
-        weak.setBackendConfigurationOption("CipherString", "DEFAULT:@SECLEVEL=0");
-        QSslConfiguration::setDefaultConfiguration(weak);
-    }
-    ~Tls11AllowedByDefault() { QSslConfiguration::setDefaultConfiguration(m_saved); }
-
-private:
-    QSslConfiguration m_saved;
-};

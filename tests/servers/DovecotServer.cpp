@@ -16,8 +16,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
-#include <algorithm>
+#include <set>
 #include <stdexcept>
+#include <tuple>
 
 #include "tests/servers/HostCommand.h"
 
@@ -140,17 +141,12 @@ DovecotServer::DovecotServer(std::vector<User> users) : m_users(std::move(users)
     WriteUsers();
     // Another program may take a free port before dovecot binds it; then new ports are chosen.
     for (int attempt = 1;; ++attempt) {
-        std::vector<quint16> ports;
+        std::set<quint16> ports;
         while (ports.size() < 4) {
-            const quint16 port = FreePort(m_hasIpv6);
-            if (std::find(ports.begin(), ports.end(), port) == ports.end()) {
-                ports.push_back(port);
-            }
+            ports.insert(FreePort(m_hasIpv6));
         }
-        m_pop3Port = ports[0];
-        m_pop3sPort = ports[1];
-        m_imapPort = ports[2];
-        m_imapsPort = ports[3];
+        std::tie(m_pop3Port, m_pop3sPort, m_imapPort, m_imapsPort) = std::tuple(
+            *ports.begin(), *std::next(ports.begin()), *std::next(ports.begin(), 2), *ports.rbegin());
         WriteConfiguration();
         try {
             Start();

@@ -459,6 +459,22 @@ TEST_F(Pop3ProbeTls, RepliesSentBeforeTheStlsHandshakeAreNeverBelieved) {
     EXPECT_EQ(observed.sent, "CAPA\r\nSTLS\r\n");
 }
 
+// Makes the program-wide TLS default allow TLS 1.1 for as long as it lives.
+class Tls11AllowedByDefault {
+public:
+    Tls11AllowedByDefault() : m_saved(QSslConfiguration::defaultConfiguration()) {
+        QSslConfiguration weak = m_saved;
+        weak.setProtocol(QSsl::AnyProtocol);
+        // OpenSSL 3 speaks TLS 1.1 only at security level 0.
+        weak.setBackendConfigurationOption("CipherString", "DEFAULT:@SECLEVEL=0");
+        QSslConfiguration::setDefaultConfiguration(weak);
+    }
+    ~Tls11AllowedByDefault() { QSslConfiguration::setDefaultConfiguration(m_saved); }
+
+private:
+    QSslConfiguration m_saved;
+};
+
 TEST_F(Pop3ProbeTls, RefusesServersOlderThanTls12WhateverTheDefault) {
     if (QSslSocket::activeBackend() != "openssl") {
         GTEST_SKIP() << "the TLS 1.1 server and the weakened default are set up through OpenSSL's options";
