@@ -32,8 +32,7 @@ std::string CImapDialogue::Receive(std::string_view bytes) {
         }
         bytes.remove_prefix(m_reader.Feed(bytes));
         if (m_reader.IsOverlong()) {
-            toSend +=
-                FinishWith(IsNegotiatingTls() ? ProbeCode::kConnectError : ProbeCode::kDialogueBroken, true);
+            toSend += FinishWith(Broken(), true);
             break;
         }
         if (m_reader.IsComplete()) {
@@ -46,7 +45,7 @@ std::string CImapDialogue::Receive(std::string_view bytes) {
 
 void CImapDialogue::EndStream() {
     if (!IsDone()) {
-        FinishWith(IsNegotiatingTls() ? ProbeCode::kConnectError : ProbeCode::kDialogueBroken, false);
+        FinishWith(Broken(), false);
     }
 }
 
@@ -54,7 +53,7 @@ std::string CImapDialogue::Abandon() {
     if (IsDone()) {
         return {};
     }
-    return FinishWith(IsNegotiatingTls() ? ProbeCode::kConnectError : ProbeCode::kDialogueBroken, true);
+    return FinishWith(Broken(), true);
 }
 
 std::string CImapDialogue::TlsStarted() {
@@ -90,7 +89,7 @@ std::string CImapDialogue::OnResponse(const ImapResponse& response) {
 std::string CImapDialogue::OnGreeting(const ImapResponseParts& parts) {
     // Whatever speaks first with anything but an untagged response is no IMAP server.
     if (parts.kind != ImapResponseParts::Kind::Untagged) {
-        return FinishWith(ProbeCode::kDialogueBroken, false);
+        return FinishWith(Broken(), false);
     }
     if (EqualsIgnoringCase(parts.name, "BYE")) {
         return FinishWith(ProbeCode::kConnectError, false);
@@ -114,7 +113,7 @@ std::string CImapDialogue::OnGreeting(const ImapResponseParts& parts) {
 
 std::string CImapDialogue::OnUntagged(const ImapResponseParts& parts, const std::string& text) {
     if (EqualsIgnoringCase(parts.name, "BYE")) {
-        return FinishWith(IsNegotiatingTls() ? ProbeCode::kConnectError : ProbeCode::kDialogueBroken, false);
+        return FinishWith(Broken(), false);
     }
     if (EqualsIgnoringCase(parts.name, "CAPABILITY")) {
         LearnCapabilities(parts.rest);
@@ -130,9 +129,8 @@ std::string CImapDialogue::OnUntagged(const ImapResponseParts& parts, const std:
 }
 
 std::string CImapDialogue::OnTagged(const ImapResponseParts& parts, const std::string& text) {
-    const int brokenHere = IsNegotiatingTls() ? ProbeCode::kConnectError : ProbeCode::kDialogueBroken;
     if (parts.tag != m_pendingTag) {
-        return FinishWith(brokenHere, true);
+        return FinishWith(Broken(), true);
     }
     // The command is over, whatever of it was still to come.
     m_piecesToCome.clear();
@@ -141,7 +139,7 @@ std::string CImapDialogue::OnTagged(const ImapResponseParts& parts, const std::s
     switch (m_step) {
         case Step::Capability:
             if (!ok) {
-                return FinishWith(brokenHere, true);
+                return FinishWith(Broken(), true);
             }
             LearnCapabilitiesFromCode(parts.code);
             return AfterCapabilities();
@@ -166,7 +164,7 @@ std::string CImapDialogue::OnTagged(const ImapResponseParts& parts, const std::s
         case Step::Done:
             break;
     }
-    return FinishWith(brokenHere, true);
+    return FinishWith(Broken(), true);
 }
 
 std::string CImapDialogue::OnContinuation() {
@@ -180,7 +178,7 @@ std::string CImapDialogue::OnContinuation() {
         m_authenticating = false;
         return "*\r\n";
     }
-    return FinishWith(IsNegotiatingTls() ? ProbeCode::kConnectError : ProbeCode::kDialogueBroken, true);
+    return FinishWith(Broken(), true);
 }
 
 std::string CImapDialogue::AfterCapabilities() {
@@ -244,6 +242,11 @@ std::string CImapDialogue::NextTag() {
 
 bool CImapDialogue::IsNegotiatingTls() const {
     return m_upgrade == Upgrade::StartTls && !m_tlsUp;
+}
+
+int CImapDialogue::Broken() const {
+    // Until an upgraded connection is inside TLS, it is no usable connection at all.
+    return IsNegotiatingTls() ? ProbeCode::kConnectError : ProbeCode::kDialogueBroken;
 }
 
 bool CImapDialogue::TakesCommands() const {

@@ -77,6 +77,8 @@ private:
     std::string Send(ImapCommandPieces pieces);
     std::string NextTag();
     bool IsNegotiatingTls() const;
+    // The result of a dialogue that breaks off here.
+    int Broken() const;
     bool TakesCommands() const;
     // Ends the dialogue; returns LOGOUT when asked for and the connection can still take it.
     std::string FinishWith(int result, bool logOut);

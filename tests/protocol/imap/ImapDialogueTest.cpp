@@ -172,6 +172,7 @@ TEST(ImapDialogue, StartTlsIsRequiredAndNoCredentialLeavesWithoutIt) {
             Case(refused, {},
                  {"* OK\r\n", "a1 CAPABILITY\r\n", "* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\na1 OK\r\n",
                   "a2 LOGOUT\r\n"}),
+            Case(refused, {}, {"+OK POP3 ready\r\n", ""}),
             Case(refused, {}, {kTlsGreeting, startTls, "a1 NO not now\r\n", "a2 LOGOUT\r\n"}),
             Case(refused, {}, {kTlsGreeting, startTls, "a0 OK\r\n", "a2 LOGOUT\r\n"}),
             Case(refused, {}, {kTlsGreeting, startTls, "* BYE\r\n", ""}),
