@@ -92,7 +92,7 @@ inline constexpr int kNoEdgeBlankId = 107;
 // About box.
 inline constexpr char kAboutCaption[] = "ﾊﾞｰｼﾞｮﾝ情報 Quillpost";
 inline constexpr char kAboutVersion[] = "Quillpost Version " QUILLPOST_VERSION;
-inline constexpr char kAboutSecondLine[] = "POP3 メールボックスの見張り番";
+inline constexpr char kAboutSecondLine[] = "POP3・IMAP メールの見張り番";
 
 // Dialog fonts named by the templates.
 inline constexpr char kDialogFont[] = "ＭＳ ゴシック";

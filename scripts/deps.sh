@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-svg-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  dovecot-pop3d openssl curl
+  dovecot-pop3d dovecot-imapd openssl curl
   xvfb trayer xdotool imagemagick x11-utils
   dbus-daemon desktop-file-utils
   dpkg-dev file
