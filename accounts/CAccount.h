@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-// One watched POP3 mailbox. Strings are bytes, kept exactly as read from ACCOUNT.CSV (often
+// One watched POP3 or IMAP mailbox. Strings are bytes, kept exactly as read from ACCOUNT.CSV (often
 // Shift_JIS) or as typed (the local 8-bit encoding); nothing here converts them.
 class CAccount {
 public:
