@@ -10,69 +10,22 @@
 // Upgraded with STARTTLS, the server's bytes are those before the TLS handshake and those inside:
 //  - before TLS it sends nothing but CAPABILITY, STARTTLS and LOGOUT, so no credential ever leaves
 //    in plain text, and a dialogue that ends there is a connection error.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "fuzz/DialogueFuzzing.h"
 #include "protocol/ProbeOutcome.h"
 #include "protocol/imap/ImapDialogue.h"
 
 namespace {
 
-using Upgrade = CImapDialogue::Upgrade;
+using Run = DialogueRun;
 
-void Require(bool holds, const char* property) {
-    if (!holds) {
-        std::fprintf(stderr, "property broken: %s\n", property);
-        std::abort();
-    }
-}
-
-struct Run {
-    std::string sentBeforeTls;
-    bool reachedTls = false;
-    std::string sent;
-    int result = 0;
-    std::optional<std::string> statLine;
-};
-
-Run Play(const std::string& user, const std::string& password, Upgrade upgrade,
-         const std::vector<std::string>& chunks, const std::string& insideTls) {
-    CImapDialogue dialogue(user, password, upgrade);
-    Run run;
-    const auto feed = [&](const std::string& chunk) {
-        const bool wasDone = dialogue.IsDone();
-        const std::string reply = dialogue.Receive(chunk);
-        Require(!wasDone || reply.empty(), "nothing is sent once done");
-        run.sent += reply;
-    };
-    for (const std::string& chunk : chunks) {
-        feed(chunk);
-    }
-    if (upgrade == Upgrade::StartTls) {
-        run.sentBeforeTls = std::exchange(run.sent, {});
-        run.reachedTls = dialogue.AwaitsTls();
-        if (run.reachedTls) {
-            run.sent = dialogue.TlsStarted();
-            feed(insideTls);
-        }
-    }
-    dialogue.EndStream();
-    Require(dialogue.IsDone(), "done once the stream ends");
-    Require(dialogue.Receive("a1 OK\r\n").empty() && dialogue.Abandon().empty(),
-            "nothing is sent after the end");
-    run.result = dialogue.Result();
-    run.statLine = dialogue.StatLine();
-    return run;
-}
-
-bool IsSafeCredential(const std::string& text) {
-    return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+Run Play(const ServerBytes& bytes, const std::vector<std::string>& chunks) {
+    CImapDialogue dialogue(bytes.user, bytes.password,
+                           bytes.upgrade ? CImapDialogue::Upgrade::StartTls : CImapDialogue::Upgrade::None);
+    return Play(dialogue, bytes.upgrade, chunks, bytes.insideTls);
 }
 
 // The commands sent, one per line; literal bytes make lines of their own.
@@ -127,49 +80,16 @@ void CheckBeforeTls(const Run& run) {
     }
 }
 
-std::vector<std::string> CutInto(const std::string& stream, const std::vector<std::size_t>& cuts) {
-    std::vector<std::string> chunks;
-    std::size_t pos = 0;
-    for (std::size_t cut : cuts) {
-        const std::size_t length = std::min(cut, stream.size() - pos);
-        chunks.push_back(stream.substr(pos, length));
-        pos += length;
-    }
-    chunks.push_back(stream.substr(pos));
-    return chunks;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    FuzzedDataProvider input(data, size);
-    // Mostly ordinary credentials; sometimes odd ones, which may need literals or be refused.
-    const bool oddCredentials = input.ConsumeBool();
-    const std::string user = oddCredentials ? input.ConsumeRandomLengthString(16) : "alice";
-    const std::string password = oddCredentials ? input.ConsumeRandomLengthString(16) : "secret";
-
-    std::vector<std::size_t> cuts;
-    const std::size_t cutCount = input.ConsumeIntegralInRange<std::size_t>(0, 8);
-    for (std::size_t i = 0; i < cutCount; ++i) {
-        cuts.push_back(input.ConsumeIntegralInRange<std::size_t>(0, 600));
-    }
-    const Upgrade upgrade = input.ConsumeBool() ? Upgrade::StartTls : Upgrade::None;
-    const std::size_t beforeTls =
-        upgrade == Upgrade::StartTls ? input.ConsumeIntegralInRange<std::size_t>(0, 4096) : 0;
-    std::string stream = input.ConsumeRemainingBytesAsString();
-    const std::string insideTls =
-        upgrade == Upgrade::StartTls ? stream.substr(std::min(beforeTls, stream.size())) : "";
-    stream.resize(stream.size() - insideTls.size());
-
-    const Run whole = Play(user, password, upgrade, {stream}, insideTls);
-    const Run cut = Play(user, password, upgrade, CutInto(stream, cuts), insideTls);
-    CheckRun(whole, user, password);
-    if (upgrade == Upgrade::StartTls && IsSafeCredential(user) && IsSafeCredential(password)) {
+    const ServerBytes bytes = ReadServerBytes(data, size);
+    const Run whole = Play(bytes, {bytes.beforeTls});
+    const Run cut = Play(bytes, CutInto(bytes.beforeTls, bytes.cuts));
+    CheckRun(whole, bytes.user, bytes.password);
+    if (bytes.upgrade && IsSafeCredential(bytes.user) && IsSafeCredential(bytes.password)) {
         CheckBeforeTls(whole);
     }
-    Require(cut.sentBeforeTls == whole.sentBeforeTls, "chunking changes nothing sent before TLS");
-    Require(cut.sent == whole.sent, "chunking changes nothing sent");
-    Require(cut.result == whole.result, "chunking changes no result");
-    Require(cut.statLine == whole.statLine, "chunking changes no status line");
+    RequireSameRun(cut, whole);
     return 0;
 }
