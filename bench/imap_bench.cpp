@@ -4,7 +4,6 @@
 // Usage: imap_bench [rounds]   (prints a Markdown table)
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QProcess>
 #include <algorithm>
 #include <cstdio>
@@ -13,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/MailProber.h"
+#include "bench/ProbeTiming.h"
 #include "tests/servers/DovecotServer.h"
 
 namespace {
@@ -22,31 +21,9 @@ const std::string kUser = "alice";
 const std::string kPassword = "secret";
 constexpr int kMessages = 3;
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// One check as the program makes it, from the call to its report on the event loop; milliseconds.
+// One check as the program makes it; milliseconds.
 double TimeCheck(const std::string& server, const ProbeOptions& options) {
-    QEventLoop loop;
-    int result = 999;
-    QElapsedTimer clock;
-    clock.start();
-    auto probe = StartMailProbe(
-        kUser, kPassword, server,
-        [&](const ProbeOutcome& outcome) {
-            result = outcome.result;
-            loop.quit();
-        },
-        options);
-    loop.exec();
-    const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-    if (result != kMessages) {
-        throw std::runtime_error(server + " gave " + std::to_string(result));
-    }
-    return ms;
+    return TimeProbe(kUser, kPassword, server, options, kMessages);
 }
 
 // curl's own STATUS request, its process start included.
