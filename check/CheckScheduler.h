@@ -49,7 +49,7 @@ signals:
     void checkBoxesNeeded();
     // After a result was applied: the window shows the new counts.
     void accountsChecked();
-    // The raw STAT reply of a probe, for the status line.
+    // The server's answer of a probe (POP3's STAT reply, IMAP's STATUS), for the status line.
     void statLineReceived(const QByteArray& line);
     // A check moved the count of the account at `position` from `previous` to `count` (0 after
     // an error too).
