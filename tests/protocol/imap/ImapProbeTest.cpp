@@ -90,9 +90,7 @@ TEST_F(ImapProbeDovecot, LoginDisabledIsALoginErrorAndStartTlsLiftsIt) {
 
 TEST_F(ImapProbeDovecot, CertificatesAreVerified) {
     for (const std::string& server : {Imaps(), Imap("imap+starttls")}) {
-        EXPECT_EQ(RunImapProbe("alice", "secret", server, TestProbeOptions()).result,
-                  ProbeCode::kConnectError)
-            << server;
+        EXPECT_EQ(RunImapProbe("alice", "secret", server, {}).result, ProbeCode::kConnectError) << server;
     }
 }
 
