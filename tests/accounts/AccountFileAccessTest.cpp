@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <string>
 
-#include "accounts/AccountCsv.h"
 #include "tests/accounts/SaveWorkerLists.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
@@ -34,11 +33,6 @@ QString Folder(const TempDir& dir, const char* name, uid_t owner, mode_t mode) {
         return {};
     }
     return path;
-}
-
-QByteArray ListBytes(int count, const char* tag) {
-    const std::string text = FormatAccountFile(SaveWorkerList(count, tag));
-    return QByteArray::fromStdString(text);
 }
 
 bool PutFile(const QString& path, const QByteArray& bytes, uid_t owner, mode_t mode) {
@@ -67,7 +61,7 @@ TEST(AccountFileAccess, AFileThatCannotBeReadIsNeverReplacedWithoutBeingKept) {
     const QString folder = Folder(dir, "accounts", ChildProcess::WorkerUid(), 0700);
     ASSERT_FALSE(folder.isEmpty());
     const QString path = QDir(folder).filePath("ACCOUNT.CSV");
-    const QByteArray old = ListBytes(3, "old");
+    const QByteArray old = SaveWorkerListBytes(3, "old");
     ASSERT_TRUE(PutFile(path, old, geteuid(), 0000));
 
     // Saved with nothing changed: the file stays as it is.
@@ -98,7 +92,7 @@ TEST(AccountFileAccess, AWritableFileInAFolderThatTakesNoNewFileIsRewrittenInPla
     const QString folder = Folder(dir, "program", geteuid(), 0755);
     ASSERT_FALSE(folder.isEmpty());
     const QString path = QDir(folder).filePath("ACCOUNT.CSV");
-    ASSERT_TRUE(PutFile(path, ListBytes(2, "old"), ChildProcess::WorkerUid(), 0600));
+    ASSERT_TRUE(PutFile(path, SaveWorkerListBytes(2, "old"), ChildProcess::WorkerUid(), 0600));
     ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0555), 0);
 
     const ChildRun run = RunAsWorkerUser(SAVE_WORKER_PATH, {path, "3", "new"});
@@ -106,7 +100,7 @@ TEST(AccountFileAccess, AWritableFileInAFolderThatTakesNoNewFileIsRewrittenInPla
     EXPECT_EQ(run.exitCode, 0) << "the save reported failure";
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), ListBytes(3, "new"));
+    EXPECT_EQ(saved.readAll(), SaveWorkerListBytes(3, "new"));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"ACCOUNT.CSV"});
     EXPECT_EQ(QFileInfo(path).ownerId(), ChildProcess::WorkerUid());
     EXPECT_EQ(QFileInfo(path).permissions() & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);

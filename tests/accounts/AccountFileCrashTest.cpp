@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "accounts/AccountCsv.h"
 #include "accounts/AccountFile.h"
 #include "tests/accounts/SaveWorkerLists.h"
 #include "tests/support/ChildProcess.h"
@@ -30,11 +29,6 @@ constexpr int kKillRuns = 100;  // each process starts several times slower
 #else
 constexpr int kKillRuns = 150;
 #endif
-
-QByteArray ListBytes(int count, const char* tag) {
-    const std::string text = FormatAccountFile(SaveWorkerList(count, tag));
-    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A save_worker process: "ready" comes right before its save starts, "saved" right after it returns.
 class SaveWorker : public ChildProcess {
@@ -101,7 +95,7 @@ microseconds MeasureSave(const AccountFolder& folder, const QByteArray& oldBytes
         }
         slowest = std::max(slowest, std::chrono::duration_cast<microseconds>(Clock::now() - start));
         if (!worker.WaitUntilEnded() || worker.Crashed() || worker.ExitCode() != 0 ||
-            folder.Read() != ListBytes(kNewCount, "new")) {
+            folder.Read() != SaveWorkerListBytes(kNewCount, "new")) {
             return microseconds{0};
         }
     }
@@ -109,8 +103,8 @@ microseconds MeasureSave(const AccountFolder& folder, const QByteArray& oldBytes
 }
 
 TEST(AccountFileCrash, KilledAtAnyMomentOfASaveTheFileIsTheOldListOrTheNew) {
-    const QByteArray oldBytes = ListBytes(kOldCount, "old");
-    const QByteArray newBytes = ListBytes(kNewCount, "new");
+    const QByteArray oldBytes = SaveWorkerListBytes(kOldCount, "old");
+    const QByteArray newBytes = SaveWorkerListBytes(kNewCount, "new");
     AccountFolder folder;
     const microseconds saveTime = MeasureSave(folder, oldBytes);
     ASSERT_GT(saveTime.count(), 0) << "the save worker does not run or does not save";
@@ -156,7 +150,7 @@ TEST(AccountFileCrash, KilledAtAnyMomentOfASaveTheFileIsTheOldListOrTheNew) {
 }
 
 TEST(AccountFileCrash, ASaveStoppedByTheFileSizeLimitLeavesTheOldFileWhole) {
-    const QByteArray oldBytes = ListBytes(kOldCount, "old");
+    const QByteArray oldBytes = SaveWorkerListBytes(kOldCount, "old");
     const QString limit = "--fsize-limit=" + QString::number(oldBytes.size() / 2);
     AccountFolder folder;
 

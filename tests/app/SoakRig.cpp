@@ -77,7 +77,9 @@ SoakRig::~SoakRig() {
 void SoakRig::Plan(const std::string& user, const std::string& password, const std::string& server,
                    int interval, int expected, int enabled) {
     m_plan.push_back(
-        {TestAccount(user).Password(password).Server(server).Interval(interval).Enabled(enabled), expected});
+        {TestAccount{
+             .user = user, .password = password, .server = server, .interval = interval, .enabled = enabled},
+         expected});
 }
 
 void SoakRig::PlanDovecotAccounts() {

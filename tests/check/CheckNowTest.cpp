@@ -10,13 +10,13 @@ namespace {
 struct CheckNow : ::testing::Test, SchedulerRig {};
 
 TEST_F(CheckNow, ProbesEveryEnabledAccountOnceInListOrderWithoutStackingOrRetiming) {
-    accounts.AddTail(TestAccount("a"));
-    accounts.AddTail(TestAccount("off").Enabled(0));
-    CAccount incomplete = TestAccount("incomplete");
+    accounts.AddTail(TestAccount{"a"});
+    accounts.AddTail(TestAccount{.user = "off", .enabled = 0});
+    CAccount incomplete = TestAccount{"incomplete"};
     incomplete.m_strServer.clear();
     accounts.AddTail(incomplete);
-    accounts.AddTail(TestAccount("d"));
-    accounts.AddTail(TestAccount("e"));
+    accounts.AddTail(TestAccount{"d"});
+    accounts.AddTail(TestAccount{"e"});
     scheduler.StartTimers();
     std::vector<std::uint32_t> timers;
     for (const CAccount& account : accounts) {

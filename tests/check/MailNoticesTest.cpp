@@ -32,10 +32,10 @@ protected:
 };
 
 TEST_F(MailNoticesTest, ARisingCountShowsOneNoticePerAccountReplacedOnRisesAndGoneAtZero) {
-    CAccount quiet = TestAccount("alice");
+    CAccount quiet = TestAccount{"alice"};
     quiet.m_bSound = 0;  // no sound or launch settings: the notice does not depend on them
     accounts.AddTail(quiet);
-    accounts.AddTail(TestAccount("bob"));
+    accounts.AddTail(TestAccount{"bob"});
     scheduler.StartTimers();
 
     Check(0, 2);
@@ -63,7 +63,7 @@ TEST_F(MailNoticesTest, ARisingCountShowsOneNoticePerAccountReplacedOnRisesAndGo
 
 TEST_F(MailNoticesTest, ADeletedAccountsNoticeGoesAndTheOthersKeepTheirsUntilTheEnd) {
     for (const char* user : {"a", "b", "c"}) {
-        accounts.AddTail(TestAccount(user));
+        accounts.AddTail(TestAccount{user});
     }
     scheduler.StartTimers();
     Check(0, 1);

@@ -26,7 +26,8 @@ ProbeOptions Limits(std::chrono::milliseconds idle) {
 
 // The tests fire the timers themselves.
 CAccount Account(const std::string& user, const std::string& password, const std::string& server) {
-    return TestAccount(user).Password(password).Server(server).Interval(3600).Sound("ding.wav");
+    return TestAccount{
+        .user = user, .password = password, .server = server, .interval = 3600, .soundFile = "ding.wav"};
 }
 
 std::string Local(quint16 port) {

@@ -61,10 +61,6 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& arguments,
     m_started = m_process.waitForStarted(10000);
 }
 
-ChildProcess::~ChildProcess() {
-    Kill();
-}
-
 bool ChildProcess::ReadsLine(const QByteArray& line, int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
     while (!m_process.canReadLine()) {
@@ -86,10 +82,6 @@ void ChildProcess::Kill() {
         m_process.kill();
         m_process.waitForFinished(10000);
     }
-}
-
-QByteArray ChildProcess::Output() {
-    return m_process.readAll();
 }
 
 uint ChildProcess::WorkerUid() {

@@ -20,9 +20,7 @@ struct ChildOptions {
 class ChildProcess {
 public:
     ChildProcess(const QString& program, const QStringList& arguments, const ChildOptions& options = {});
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess() { Kill(); }
 
     bool Started() const { return m_started; }
     bool IsRunning() const { return m_process.state() != QProcess::NotRunning; }
@@ -38,7 +36,7 @@ public:
     bool Crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
     int ExitCode() const { return m_process.exitCode(); }
     // Everything it wrote that no ReadsLine took.
-    QByteArray Output();
+    QByteArray Output() { return m_process.readAll(); }
 
     // Who the worker user is: 65534 for a test running as root, else the test's own user.
     static uint WorkerUid();

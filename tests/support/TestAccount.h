@@ -6,41 +6,23 @@
 
 #include "accounts/CAccount.h"
 
-class TestAccount {
-public:
-    explicit TestAccount(std::string user) {
-        m_account.m_strUser = std::move(user);
-        m_account.m_strPassword = "pw";
-        m_account.m_strServer = "pop.example.test";
-        m_account.m_nInterval = 60;
-        m_account.m_bEnabled = 1;
-    }
+struct TestAccount {
+    std::string user{};
+    std::string password = "pw";
+    std::string server = "pop.example.test";
+    int interval = 60;
+    int enabled = 1;
+    std::string soundFile{};  // set: the sound on at every check with mail
 
-    TestAccount& Password(std::string password) {
-        m_account.m_strPassword = std::move(password);
-        return *this;
+    operator CAccount() const {
+        CAccount account;
+        account.m_strUser = user;
+        account.m_strPassword = password;
+        account.m_strServer = server;
+        account.m_nInterval = interval;
+        account.m_bEnabled = enabled;
+        account.m_bSound = soundFile.empty() ? 0 : 1;
+        account.m_strSoundFile = soundFile;
+        return account;
     }
-    TestAccount& Server(std::string server) {
-        m_account.m_strServer = std::move(server);
-        return *this;
-    }
-    TestAccount& Interval(int seconds) {
-        m_account.m_nInterval = seconds;
-        return *this;
-    }
-    TestAccount& Enabled(int enabled) {
-        m_account.m_bEnabled = enabled;
-        return *this;
-    }
-    // The sound on at every check with mail.
-    TestAccount& Sound(std::string file) {
-        m_account.m_bSound = 1;
-        m_account.m_strSoundFile = std::move(file);
-        return *this;
-    }
-
-    operator CAccount() const { return m_account; }
-
-private:
-    CAccount m_account;
 };

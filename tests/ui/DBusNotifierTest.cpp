@@ -24,8 +24,8 @@ void RecordWarning(QtMsgType type, const QMessageLogContext&, const QString& mes
 class DBusNotifierTest : public ::testing::Test {
 protected:
     DBusNotifierTest() {
-        accounts.AddTail(TestAccount("alice"));
-        accounts.AddTail(TestAccount("bob"));
+        accounts.AddTail(TestAccount{"alice"});
+        accounts.AddTail(TestAccount{"bob"});
         notices.SetEnabled(true);
     }
 
