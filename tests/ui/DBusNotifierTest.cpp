@@ -7,17 +7,10 @@
 #include "alerts/MailNotices.h"
 #include "res/Strings.h"
 #include "tests/servers/NotificationServer.h"
+#include "tests/support/TestAccount.h"
 #include "ui/DBusNotifier.h"
 
 namespace {
-
-CAccount Account(const char* user) {
-    CAccount a;
-    a.m_strUser = user;
-    a.m_strPassword = "pw";
-    a.m_strServer = "pop.example.test";
-    return a;
-}
 
 QStringList g_warnings;
 void RecordWarning(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -31,8 +24,8 @@ void RecordWarning(QtMsgType type, const QMessageLogContext&, const QString& mes
 class DBusNotifierTest : public ::testing::Test {
 protected:
     DBusNotifierTest() {
-        accounts.AddTail(Account("alice"));
-        accounts.AddTail(Account("bob"));
+        accounts.AddTail(TestAccount{"alice"});
+        accounts.AddTail(TestAccount{"bob"});
         notices.SetEnabled(true);
     }
 
