@@ -64,9 +64,9 @@ CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
     connect(&m_scheduler, &CCheckScheduler::accountsChecked, this, &CMainDlg::OnAccountsChecked);
     connect(&m_scheduler, &CCheckScheduler::statLineReceived, this, &CMainDlg::OnStatLine);
     connect(&m_scheduler, &CCheckScheduler::countChanged, this,
-            [this](int position, int previous, int count) { m_notices.OnCount(position, previous, count); });
+            [this](AccountId id, int previous, int count) { m_notices.OnCount(id, previous, count); });
     connect(&m_scheduler, &CCheckScheduler::accountRemoved, this,
-            [this](int position) { m_notices.OnAccountRemoved(position); });
+            [this](AccountId id) { m_notices.OnAccountRemoved(id); });
 
     m_menu = new CMainMenu(this, m_notices, parts.loginStart, parts.tray->IsAvailable());
     connect(m_menu, &CMainMenu::aboutRequested, this, &CMainDlg::OnAbout);
@@ -294,10 +294,8 @@ void CMainDlg::OnDelete() {
     if (account == nullptr) {
         return;
     }
-    const int lastCount = account->m_nLastCount;
-    m_scheduler.KillTimerOf(*account);
+    m_scheduler.ForgetAccount(*account);
     m_accounts.RemoveAt(position);
-    m_scheduler.OnAccountRemoved(position, lastCount);
     AccountFileReport::SaveAfterChange(this, m_accountFile, m_accounts);
     m_list->clearSelection();  // the next account must not be one click from deletion
     RefreshList();
