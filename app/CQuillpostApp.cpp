@@ -9,7 +9,7 @@
 #include "app/LoginStartEntry.h"
 #include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
-#include "protocol/pop3/Pop3Prober.h"
+#include "protocol/MailProber.h"
 #include "res/Strings.h"
 #include "ui/CMainDlg.h"
 #include "ui/DesktopNotifier.h"
@@ -37,7 +37,7 @@ int CQuillpostApp::Run() {
     // Declared before the window, so that they outlive it and its scheduler.
     CTrayService tray;
     CDesktopAlertPlatform alerts;
-    CPop3Prober prober;
+    CMailProber prober;
     // The tray keeps each icon as its child, named by its id.
     const auto notifier = CDesktopNotifier::ForThisDesktop([&tray] {
         return tray.findChild<QSystemTrayIcon*>(QString::number(TrayId::kMain), Qt::FindDirectChildrenOnly);

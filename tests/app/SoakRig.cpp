@@ -65,7 +65,7 @@ SoakRig::SoakRig() {
     options.connectTimeout = kTimeout;
     options.idleTimeout = kTimeout;
     options.extraCaCertificates = {m_dovecot->Certificate().certificate};
-    m_realProber = std::make_unique<CPop3Prober>(options);
+    m_realProber = std::make_unique<CMailProber>(options);
     m_prober = std::make_unique<CountingProber>(*m_realProber);
 }
 
