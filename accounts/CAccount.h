@@ -21,6 +21,8 @@ public:
     std::uint32_t m_nTimerId = 0;   // run time only; 0: no timer
     std::int32_t m_nLastCount = 0;  // run time only
     std::int32_t m_bEnabled = 0;
+    // Run time only: the password lives in the desktop's keyring, and the file's field stays empty.
+    bool m_bPasswordInKeyring = false;
 
     // Only complete accounts get a timer at start-up.
     bool IsComplete() const { return !m_strUser.empty() && !m_strPassword.empty() && !m_strServer.empty(); }
