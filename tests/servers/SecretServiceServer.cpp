@@ -1,0 +1,211 @@
+#include "tests/servers/SecretServiceServer.h"
+
+#include <QDBusArgument>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+
+namespace {
+
+constexpr char kConnection[] = "test-secret-service";
+constexpr char kRoot[] = "/org/freedesktop/secrets";
+constexpr char kCollection[] = "/org/freedesktop/secrets/collection/login";
+
+using Paths = QList<QDBusObjectPath>;
+using Strings = QMap<QString, QString>;
+
+Paths PathsOf(const QStringList& paths) {
+    Paths list;
+    for (const QString& path : paths) {
+        list << QDBusObjectPath(path);
+    }
+    return list;
+}
+
+template <class T>
+QVariant V(const T& value) {
+    return QVariant::fromValue(value);
+}
+
+template <class T>
+T Arg(const QDBusMessage& call, int index) {
+    return qdbus_cast<T>(call.arguments().value(index));
+}
+
+}  // namespace
+
+// A secret on the wire: session, parameters, value, content type.
+struct FakeSecret {
+    QDBusObjectPath session;
+    QByteArray parameters;
+    QByteArray value;
+    QString contentType;
+};
+Q_DECLARE_METATYPE(FakeSecret)
+using FakeSecrets = QMap<QDBusObjectPath, FakeSecret>;
+
+QDBusArgument& operator<<(QDBusArgument& out, const FakeSecret& s) {
+    out.beginStructure();
+    out << s.session << s.parameters << s.value << s.contentType;
+    out.endStructure();
+    return out;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& in, FakeSecret& s) {
+    in.beginStructure();
+    in >> s.session >> s.parameters >> s.value >> s.contentType;
+    in.endStructure();
+    return in;
+}
+
+SecretServiceServer::SecretServiceServer()
+    : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, kConnection)) {
+    qDBusRegisterMetaType<FakeSecret>();
+    qDBusRegisterMetaType<FakeSecrets>();
+    qDBusRegisterMetaType<Paths>();
+    qDBusRegisterMetaType<Strings>();
+}
+
+SecretServiceServer::~SecretServiceServer() {
+    Vanish();
+}
+
+bool SecretServiceServer::Start() {
+    return m_bus && m_bus->registerVirtualObject(kRoot, this, QDBusConnection::SubPath) &&
+           m_bus->registerService(QStringLiteral("org.freedesktop.secrets"));
+}
+
+void SecretServiceServer::Vanish() {
+    m_bus.reset();
+    QDBusConnection::disconnectFromBus(kConnection);
+}
+
+void SecretServiceServer::Release() {
+    holdAnswers = false;
+    for (const QDBusMessage& answer : std::exchange(m_held, {})) {
+        Send(answer);
+    }
+}
+
+std::optional<QByteArray> SecretServiceServer::Find(const QString& user) const {
+    const QStringList found = Search({{"user", user}});
+    return found.isEmpty() ? std::nullopt : std::optional(secrets.at(found.first()));
+}
+
+void SecretServiceServer::Put(const QString& user, const QByteArray& secret) {
+    const QString path = QStringLiteral("%1/%2").arg(kCollection).arg(m_next++);
+    attributes[path] = {{"user", user}, {"server", "quillpost"}, {"type", "plaintext"}, {"xdg:schema", "org.qt.keychain"}};
+    secrets[path] = secret;
+}
+
+bool SecretServiceServer::handleMessage(const QDBusMessage& call, const QDBusConnection&) {
+    const QDBusMessage answer = Answer(call);
+    if (holdAnswers) {
+        m_held.push_back(answer);
+    } else {
+        Send(answer);
+    }
+    return true;
+}
+
+void SecretServiceServer::Send(const QDBusMessage& message) {
+    if (m_bus && message.type() != QDBusMessage::InvalidMessage) {
+        m_bus->send(message);
+    }
+}
+
+QStringList SecretServiceServer::Search(const Strings& wanted) const {
+    QStringList found;
+    for (const auto& [path, has] : attributes) {
+        bool matches = true;
+        for (auto it = wanted.begin(); it != wanted.end(); ++it) {
+            matches = matches && has.value(it.key()) == it.value();
+        }
+        if (matches) {
+            found << path;
+        }
+    }
+    return found;
+}
+
+QDBusMessage SecretServiceServer::Answer(const QDBusMessage& call) {
+    const QString member = call.member();
+    const QDBusObjectPath none(QStringLiteral("/"));
+    if (member == "OpenSession") {
+        if (Arg<QString>(call, 0) != "plain") {
+            return call.createErrorReply("org.freedesktop.DBus.Error.NotSupported", "plain sessions only");
+        }
+        return call.createReply({V(QDBusVariant(QString())), V(QDBusObjectPath("/org/freedesktop/secrets/s/1"))});
+    }
+    if (member == "CreateItem") {
+        return CreateItem(call);
+    }
+    if (member == "SearchItems") {
+        const Paths found = PathsOf(Search(Arg<Strings>(call, 0)));
+        return call.createReply({V(locked ? Paths() : found), V(locked ? found : Paths())});
+    }
+    if (member == "GetSecrets") {
+        FakeSecrets found;
+        for (const QDBusObjectPath& path : Arg<Paths>(call, 0)) {
+            if (secrets.count(path.path()) != 0 && !locked) {
+                found[path] = {Arg<QDBusObjectPath>(call, 1), {}, secrets[path.path()], "text/plain"};
+            }
+        }
+        return call.createReply(V(found));
+    }
+    if (member == "Unlock") {
+        return AskPrompter(call, {V(Arg<Paths>(call, 0)), V(none)});
+    }
+    if (member == "Prompt") {
+        // The answer to Prompt goes first; "Completed" follows once the user has answered.
+        const bool dismissed = prompter != Prompter::Accept;
+        locked = locked && dismissed;
+        QDBusMessage completed = QDBusMessage::createSignal(call.path(), "org.freedesktop.Secret.Prompt", "Completed");
+        completed << dismissed << V(QDBusVariant(V(dismissed ? Paths() : PathsOf({kCollection}))));
+        QMetaObject::invokeMethod(this, [this, completed] { Send(completed); }, Qt::QueuedConnection);
+        return call.createReply();
+    }
+    if (member == "Delete" && !locked) {
+        attributes.erase(call.path());
+        secrets.erase(call.path());
+        return call.createReply(V(none));
+    }
+    if (member == "Delete") {
+        return call.createErrorReply("org.freedesktop.Secret.Error.IsLocked", "the collection is locked");
+    }
+    return call.createErrorReply(QDBusError::UnknownMethod, member);
+}
+
+QDBusMessage SecretServiceServer::CreateItem(const QDBusMessage& call) {
+    if (vanishAfterCreating && (*vanishAfterCreating)-- == 0) {
+        QMetaObject::invokeMethod(this, &SecretServiceServer::Vanish, Qt::QueuedConnection);
+        return {};
+    }
+    const QDBusObjectPath none(QStringLiteral("/"));
+    if (locked) {
+        return AskPrompter(call, {V(none), V(none)});
+    }
+    const QVariantMap properties = Arg<QVariantMap>(call, 0);
+    const auto wanted = qdbus_cast<Strings>(properties.value("org.freedesktop.Secret.Item.Attributes"));
+    const QStringList existing = Search(wanted);
+    const QString path = existing.isEmpty() || !Arg<bool>(call, 2)
+                             ? QStringLiteral("%1/%2").arg(kCollection).arg(m_next++)
+                             : existing.first();
+    attributes[path] = wanted;
+    secrets[path] = Arg<FakeSecret>(call, 1).value;
+    return call.createReply({V(QDBusObjectPath(path)), V(none)});
+}
+
+// With the collection locked: the caller gets a prompt to show, or with no prompter, nothing
+// unlocked (Unlock) or an error (anything else). Unlocked, `answer` goes back as it is.
+QDBusMessage SecretServiceServer::AskPrompter(const QDBusMessage& call, const QList<QVariant>& answer) {
+    if (!locked) {
+        return call.createReply(answer);
+    }
+    const bool unlocking = call.member() == "Unlock";
+    if (prompter == Prompter::None && !unlocking) {
+        return call.createErrorReply("org.freedesktop.Secret.Error.IsLocked", "the collection is locked");
+    }
+    const QString prompt = prompter == Prompter::None ? "/" : QStringLiteral("%1/prompt/%2").arg(kRoot).arg(m_next++);
+    return call.createReply({unlocking ? V(Paths()) : V(QDBusObjectPath("/")), V(QDBusObjectPath(prompt))});
+}
