@@ -12,6 +12,10 @@ namespace {
 
 constexpr char kService[] = "quillpost";
 
+QString KeyText(const SecretKey& key) {
+    return DisplayText(key.user) + QLatin1Char('@') + DisplayText(key.server);
+}
+
 SecretOutcome Failure(const QString& reason) {
     return {SecretOutcome::Result::Failed, {}, reason};
 }
@@ -46,6 +50,11 @@ CKeychainSecretStore::CKeychainSecretStore(std::chrono::milliseconds jobLimit, Q
     : QObject(parent), m_jobLimit(jobLimit) {}
 
 void CKeychainSecretStore::Store(const SecretKey& key, const std::string& secret, Done done) {
+    // The Secret Service keeps a text secret and a binary one for the same key as two items, and a
+    // read may find either: the old item goes first. The library runs its jobs in order.
+    auto* old = new QKeychain::DeletePasswordJob(kService);
+    old->setKey(KeyText(key));
+    old->start();
     auto* job = new QKeychain::WritePasswordJob(kService);
     const QByteArray bytes(secret.data(), static_cast<qsizetype>(secret.size()));
     const QString text = QString::fromUtf8(bytes);
@@ -66,7 +75,7 @@ void CKeychainSecretStore::Remove(const SecretKey& key, Done done) {
 }
 
 void CKeychainSecretStore::Run(QKeychain::Job* job, const SecretKey& key, Done done, Read read) {
-    job->setKey(DisplayText(key.user) + QLatin1Char('@') + DisplayText(key.server));
+    job->setKey(KeyText(key));
     job->setInsecureFallback(false);
     job->setAutoDelete(true);
     // Whichever comes first ends the job for us: the library's answer or our limit. The library

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QDBusConnectionInterface>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
@@ -119,6 +121,128 @@ TEST_F(KeyringTest, MovesInAndBackOutLeavingEveryOtherByteAsItWas) {
     SecretServiceServer server;
     ASSERT_TRUE(server.Start());
     MoveInAndBackOut();
+}
+
+TEST_F(KeyringTest, WhenTheKeyringFailsNothingMovesAndTheUserIsTold) {
+    using Arrange = std::function<void(SecretServiceServer&)>;
+    const std::pair<const char*, Arrange> cases[] = {
+        {"no service", nullptr},
+        {"locked, no prompter", [](SecretServiceServer& s) { s.locked = true; }},
+        {"locked, prompt dismissed",
+         [](SecretServiceServer& s) { s.locked = true, s.prompter = SecretServiceServer::Prompter::Dismiss; }},
+        {"vanishing after the first item", [](SecretServiceServer& s) { s.vanishAfterCreating = 1; }},
+        {"answering too late", [](SecretServiceServer& s) { s.holdAnswers = true; }},
+    };
+    for (const auto& [name, arrange] : cases) {
+        for (const bool atStart : {true, false}) {
+            SCOPED_TRACE(std::string(name) + (atStart ? ", at start" : ", ticked"));
+            QSettings().setValue("Keyring", atStart ? 1 : 0);
+            SecretServiceServer server;
+            if (arrange) {
+                ASSERT_TRUE(server.Start());
+                arrange(server);
+            }
+            auto run = NewRun();
+            run->menu.Start();
+            QString box;
+            QPointer<QTimer> noBox;
+            if (atStart) {
+                noBox = ExpectNoModal(5000);
+            } else {
+                AnswerMessageBox(&box);
+                run->item->trigger();
+            }
+            ASSERT_TRUE(run->Ended(1));
+            delete noBox.data();
+            EXPECT_EQ(File(), kInFile);
+            EXPECT_EQ(run->Password(0), "pw-a");
+            EXPECT_EQ(run->status->text(), Str::Text(Str::kKeyringUnusable));
+            EXPECT_FALSE(run->item->isChecked());
+            EXPECT_EQ(Setting(), atStart ? 1 : 0);
+            EXPECT_EQ(box.startsWith(Str::Text(Str::kKeyringUnusable)), !atStart) << box.toStdString();
+            EXPECT_TRUE(atStart || box.size() > Str::Text(Str::kKeyringUnusable).size() + 5) << "the reason";
+            if (server.holdAnswers) {
+                // The late answers come and go unheeded: jobs run in order, so once a later one has
+                // ended, they have too.
+                server.Release();
+                EXPECT_EQ(Item(*run, "alice", "pop.example.test"), "pw-a");
+                EXPECT_EQ(File(), kInFile);
+                EXPECT_EQ(run->failures.size(), 1);
+            }
+        }
+    }
+}
+
+// A locked keyring says "not found" for an item it holds: the account waits without its password,
+// and moving out leaves the item alone.
+TEST_F(KeyringTest, ALockedKeyringHidesAPasswordButNeverLosesIt) {
+    dir.write("ACCOUNT.CSV", kInKeyring);
+    QSettings().setValue("Keyring", 1);
+    SecretServiceServer server;
+    ASSERT_TRUE(server.Start());
+    server.Put("alice@pop.example.test", "pw-a");
+    server.locked = true;
+    server.prompter = SecretServiceServer::Prompter::Dismiss;
+    auto run = NewRun();
+    run->menu.Start();
+    ASSERT_TRUE(run->Ended(1));
+    EXPECT_EQ(run->Password(0), "");
+    EXPECT_EQ(run->failures, QStringList{""});
+    run->item->trigger();
+    ASSERT_TRUE(run->Ended(2));
+    EXPECT_EQ(File(), kInKeyring);
+    EXPECT_EQ(server.Find("alice@pop.example.test"), "pw-a");
+}
+
+TEST_F(KeyringTest, AnEditMovesOrReplacesTheSecretAndADeleteRemovesIt) {
+    QSettings().setValue("Keyring", 1);
+    SecretServiceServer server;
+    ASSERT_TRUE(server.Start());
+    auto run = NewRun();
+    run->menu.Start();
+    ASSERT_TRUE(run->Ended(1));
+    const auto edit = [&](int position, auto change) {
+        CAccount* account = run->accounts.GetAt(position);
+        const CAccount before = *account;
+        change(*account);
+        run->passwords.OnEdited(before, *account);
+        ASSERT_TRUE(run->Ended(run->failures.size() + 1));
+    };
+    edit(0, [](CAccount& a) { a.m_strUser = "alice2"; });
+    edit(1, [](CAccount& a) { a.m_strPassword = "new"; });
+    EXPECT_EQ(server.Find("alice2@pop.example.test"), "pw-a");
+    EXPECT_EQ(server.Find("bob@pop.example.test:1110"), "new");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !server.Find("alice@pop.example.test"); }, 20000));
+    EXPECT_EQ(File(), "alice2" + kInKeyring.mid(5));
+
+    const CAccount bob = *run->accounts.GetAt(1);
+    run->accounts.RemoveAt(1);
+    run->passwords.OnDeleted(bob);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !server.Find("bob@pop.example.test:1110"); }, 20000));
+    EXPECT_EQ(server.attributes.size(), 1u);
+}
+
+// The real keyring, once: gnome-keyring-daemon with a new login keyring, unlocked, in a home of
+// its own.
+TEST_F(KeyringTest, GnomeKeyringTakesThePasswordsAndGivesThemBack) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", dir.file("home"));
+    environment.insert("XDG_RUNTIME_DIR", dir.file("run"));
+    ASSERT_TRUE(QDir().mkpath(dir.file("run")) && QDir().mkpath(dir.file("home")));
+    QFile::setPermissions(dir.file("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess daemon;
+    daemon.setProcessEnvironment(environment);
+    daemon.start("gnome-keyring-daemon", {"--foreground", "--unlock", "--components=secrets"});
+    ASSERT_TRUE(daemon.waitForStarted());
+    daemon.write("login-password");
+    daemon.closeWriteChannel();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered("org.freedesktop.secrets"); },
+        20000));
+    limit = CKeychainSecretStore::kJobLimit;
+    MoveInAndBackOut();
+    daemon.terminate();
+    daemon.waitForFinished();
 }
 
 }  // namespace

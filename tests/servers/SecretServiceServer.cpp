@@ -161,7 +161,10 @@ QDBusMessage SecretServiceServer::Answer(const QDBusMessage& call) {
         const bool dismissed = prompter != Prompter::Accept;
         locked = locked && dismissed;
         QDBusMessage completed = QDBusMessage::createSignal(call.path(), "org.freedesktop.Secret.Prompt", "Completed");
-        completed << dismissed << V(QDBusVariant(V(dismissed ? Paths() : PathsOf({kCollection}))));
+        // What the prompt was for decides the result's type: unlocked objects, or a created item.
+        const QVariant result = m_unlockPrompts[call.path()] ? V(dismissed ? Paths() : PathsOf({kCollection}))
+                                                             : V(QDBusObjectPath("/"));
+        completed << dismissed << V(QDBusVariant(result));
         QMetaObject::invokeMethod(this, [this, completed] { Send(completed); }, Qt::QueuedConnection);
         return call.createReply();
     }
@@ -207,5 +210,6 @@ QDBusMessage SecretServiceServer::AskPrompter(const QDBusMessage& call, const QL
         return call.createErrorReply("org.freedesktop.Secret.Error.IsLocked", "the collection is locked");
     }
     const QString prompt = prompter == Prompter::None ? "/" : QStringLiteral("%1/prompt/%2").arg(kRoot).arg(m_next++);
+    m_unlockPrompts[prompt] = unlocking;
     return call.createReply({unlocking ? V(Paths()) : V(QDBusObjectPath("/")), V(QDBusObjectPath(prompt))});
 }

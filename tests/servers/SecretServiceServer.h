@@ -55,4 +55,5 @@ private:
     std::optional<QDBusConnection> m_bus;
     std::vector<QDBusMessage> m_held;
     int m_next = 1;
+    std::map<QString, bool> m_unlockPrompts;  // prompt path -> whether it unlocks (else creates)
 };
