@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDir>
 #include <QDBusConnectionInterface>
+#include <QDir>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
@@ -14,7 +14,6 @@
 #include "accounts/AccountStore.h"
 #include "res/Strings.h"
 #include "secrets/KeychainSecretStore.h"
-#include "secrets/KeyringPasswords.h"
 #include "tests/servers/SecretServiceServer.h"
 #include "tests/support/PrivateSettings.h"
 #include "tests/support/TempDir.h"
@@ -23,28 +22,33 @@
 
 namespace {
 
-using Origin = CKeyringPasswords::Origin;
-
-// Two accounts as an older copy writes them, and the same with the passwords in the keyring.
+// Two accounts as an older copy writes them (bob's password in Shift_JIS), and as they are with
+// the passwords in the keyring.
 const QByteArray kInFile = "alice,pw-a,pop.example.test,60,1,0,C:\\a.wav,0,0,,,1\r\n"
                            "bob,pw-\x83\x70,pop.example.test:1110,300,0,0,,0,0,,,0\r\n";
 const QByteArray kInKeyring = "alice,,pop.example.test,60,1,0,C:\\a.wav,0,0,,,1\r\n"
                               "bob,,pop.example.test:1110,300,0,0,,0,0,,,0\r\n";
 
-// One run of the program's keyring side over the account file as it is: the accounts, the
-// keyring through QtKeychain, the menu item and the status line.
+// One run of the program's keyring side over ACCOUNT.CSV as it is: the accounts, QtKeychain, the
+// menu item and the status line.
 struct Session {
-    explicit Session(const QString& path, std::chrono::milliseconds limit) : file(path), keyring(limit) {
+    Session(const QString& path, std::chrono::milliseconds limit) : file(path), keyring(limit) {
         file.Load(accounts);
-        QObject::connect(&passwords, &CKeyringPasswords::moveEnded, [this](Origin, const QString& failure) {
-            failures << failure;
-        });
+        QObject::connect(&passwords, &CKeyringPasswords::moveEnded,
+                         [this](CKeyringPasswords::Origin, const QString& failure) { failures << failure; });
+        menu.Start();
     }
-    // Waits until `count` moves have ended.
-    bool Ended(int count) {
-        return QTest::qWaitFor([&] { return failures.size() >= count; }, 20000);
+    bool Ended(int moves) {
+        return QTest::qWaitFor([&] { return failures.size() >= moves; }, 20000);
     }
     std::string Password(int position) { return accounts.GetAt(position)->m_strPassword; }
+    // What the keyring holds for an account. Jobs run in order: every earlier one has ended too.
+    std::optional<std::string> Item(const char* user, const char* server) {
+        std::optional<SecretOutcome> got;
+        keyring.Load({user, server}, [&](const SecretOutcome& outcome) { got = outcome; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return got.has_value(); }, 20000));
+        return got && got->Ok() ? std::optional(got->secret) : std::nullopt;
+    }
 
     CAccountList accounts;
     CAccountStore file;
@@ -65,52 +69,36 @@ protected:
     }
     void SetUp() override { ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under with-session-bus.sh"; }
 
-    std::unique_ptr<Session> NewRun() { return std::make_unique<Session>(dir.file("ACCOUNT.CSV"), limit); }
-    QByteArray File() const { return dir.read("ACCOUNT.CSV"); }
-    static int Setting() { return QSettings().value("Keyring", -1).toInt(); }
-    // What the keyring holds for an account, as a later run would find it.
-    std::optional<std::string> Item(Session& run, const char* user, const char* server) {
-        std::optional<std::string> found;
-        bool ended = false;
-        run.keyring.Load({user, server}, [&](const SecretOutcome& outcome) {
-            found = outcome.Ok() ? std::optional(outcome.secret) : std::nullopt;
-            ended = true;
-        });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, 20000));
-        return found;
+    std::unique_ptr<Session> Start(int setting) {
+        QSettings().setValue("Keyring", setting);
+        return std::make_unique<Session>(dir.file("ACCOUNT.CSV"), limit);
     }
+    QByteArray File() const { return dir.read("ACCOUNT.CSV"); }
 
-    // The menu item ticked on in one run, and off in the next, which first gets the passwords.
+    // Ticked on in one run; in the next the passwords come from the keyring, and the tick goes off.
     void MoveInAndBackOut() {
         std::cout << "ACCOUNT.CSV before:\n" << File().toStdString();
-        auto first = NewRun();
-        first->menu.Start();
-        EXPECT_FALSE(first->item->isChecked());
+        auto first = Start(0);
         first->item->trigger();
         ASSERT_TRUE(first->Ended(1));
         EXPECT_EQ(first->failures, QStringList{""});
         EXPECT_TRUE(first->item->isChecked());
-        EXPECT_EQ(Setting(), 1);
         EXPECT_EQ(File(), kInKeyring);
         std::cout << "after moving in:\n" << File().toStdString();
-        EXPECT_EQ(Item(*first, "bob", "pop.example.test:1110"), "pw-\x83\x70");
-        first.reset();
+        EXPECT_EQ(first->Item("bob", "pop.example.test:1110"), "pw-\x83\x70");
 
-        auto second = NewRun();
+        auto second = Start(QSettings().value("Keyring").toInt());
         QSignalSpy loaded(&second->passwords, &CKeyringPasswords::passwordLoaded);
-        second->menu.Start();
         ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.size() == 2; }, 20000));
-        EXPECT_EQ(second->Password(0), "pw-a");
         EXPECT_EQ(second->Password(1), "pw-\x83\x70");
         EXPECT_TRUE(second->item->isChecked());
         second->item->trigger();
         ASSERT_TRUE(second->Ended(2));
         EXPECT_EQ(second->failures.last(), "");
-        EXPECT_FALSE(second->item->isChecked());
-        EXPECT_EQ(Setting(), 0);
+        EXPECT_EQ(QSettings().value("Keyring").toInt(), 0);
         EXPECT_EQ(File(), kInFile);
         std::cout << "after moving out:\n" << File().toStdString();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !Item(*second, "alice", "pop.example.test"); }, 20000));
+        EXPECT_EQ(second->Item("alice", "pop.example.test"), std::nullopt);
     }
 
     TempDir dir;
@@ -136,19 +124,15 @@ TEST_F(KeyringTest, WhenTheKeyringFailsNothingMovesAndTheUserIsTold) {
     for (const auto& [name, arrange] : cases) {
         for (const bool atStart : {true, false}) {
             SCOPED_TRACE(std::string(name) + (atStart ? ", at start" : ", ticked"));
-            QSettings().setValue("Keyring", atStart ? 1 : 0);
             SecretServiceServer server;
             if (arrange) {
                 ASSERT_TRUE(server.Start());
                 arrange(server);
             }
-            auto run = NewRun();
-            run->menu.Start();
             QString box;
-            QPointer<QTimer> noBox;
-            if (atStart) {
-                noBox = ExpectNoModal(5000);
-            } else {
+            QPointer<QTimer> noBox = atStart ? ExpectNoModal(5000) : nullptr;
+            auto run = Start(atStart ? 1 : 0);
+            if (!atStart) {
                 AnswerMessageBox(&box);
                 run->item->trigger();
             }
@@ -158,14 +142,13 @@ TEST_F(KeyringTest, WhenTheKeyringFailsNothingMovesAndTheUserIsTold) {
             EXPECT_EQ(run->Password(0), "pw-a");
             EXPECT_EQ(run->status->text(), Str::Text(Str::kKeyringUnusable));
             EXPECT_FALSE(run->item->isChecked());
-            EXPECT_EQ(Setting(), atStart ? 1 : 0);
-            EXPECT_EQ(box.startsWith(Str::Text(Str::kKeyringUnusable)), !atStart) << box.toStdString();
-            EXPECT_TRUE(atStart || box.size() > Str::Text(Str::kKeyringUnusable).size() + 5) << "the reason";
+            EXPECT_EQ(QSettings().value("Keyring").toInt(), atStart ? 1 : 0);
+            // The box says it with the reason.
+            EXPECT_TRUE(atStart || (box.startsWith(run->status->text()) && box.size() > run->status->text().size() + 5))
+                << box.toStdString();
             if (server.holdAnswers) {
-                // The late answers come and go unheeded: jobs run in order, so once a later one has
-                // ended, they have too.
-                server.Release();
-                EXPECT_EQ(Item(*run, "alice", "pop.example.test"), "pw-a");
+                server.Release();  // the late answers go unheeded
+                EXPECT_EQ(run->Item("alice", "pop.example.test"), "pw-a");
                 EXPECT_EQ(File(), kInFile);
                 EXPECT_EQ(run->failures.size(), 1);
             }
@@ -174,17 +157,15 @@ TEST_F(KeyringTest, WhenTheKeyringFailsNothingMovesAndTheUserIsTold) {
 }
 
 // A locked keyring says "not found" for an item it holds: the account waits without its password,
-// and moving out leaves the item alone.
+// which is no failure, and moving out leaves the item alone.
 TEST_F(KeyringTest, ALockedKeyringHidesAPasswordButNeverLosesIt) {
-    dir.write("ACCOUNT.CSV", kInKeyring);
-    QSettings().setValue("Keyring", 1);
     SecretServiceServer server;
     ASSERT_TRUE(server.Start());
-    server.Put("alice@pop.example.test", "pw-a");
+    ASSERT_TRUE(Start(1)->Ended(1));
+    ASSERT_EQ(File(), kInKeyring);
     server.locked = true;
     server.prompter = SecretServiceServer::Prompter::Dismiss;
-    auto run = NewRun();
-    run->menu.Start();
+    auto run = Start(1);
     ASSERT_TRUE(run->Ended(1));
     EXPECT_EQ(run->Password(0), "");
     EXPECT_EQ(run->failures, QStringList{""});
@@ -195,30 +176,26 @@ TEST_F(KeyringTest, ALockedKeyringHidesAPasswordButNeverLosesIt) {
 }
 
 TEST_F(KeyringTest, AnEditMovesOrReplacesTheSecretAndADeleteRemovesIt) {
-    QSettings().setValue("Keyring", 1);
     SecretServiceServer server;
     ASSERT_TRUE(server.Start());
-    auto run = NewRun();
-    run->menu.Start();
+    auto run = Start(1);
     ASSERT_TRUE(run->Ended(1));
     const auto edit = [&](int position, auto change) {
-        CAccount* account = run->accounts.GetAt(position);
-        const CAccount before = *account;
-        change(*account);
-        run->passwords.OnEdited(before, *account);
+        CAccount& account = *run->accounts.GetAt(position);
+        const CAccount before = account;
+        change(account);
+        run->passwords.OnEdited(before, account);
         ASSERT_TRUE(run->Ended(run->failures.size() + 1));
     };
     edit(0, [](CAccount& a) { a.m_strUser = "alice2"; });
     edit(1, [](CAccount& a) { a.m_strPassword = "new"; });
-    EXPECT_EQ(server.Find("alice2@pop.example.test"), "pw-a");
-    EXPECT_EQ(server.Find("bob@pop.example.test:1110"), "new");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !server.Find("alice@pop.example.test"); }, 20000));
     EXPECT_EQ(File(), "alice2" + kInKeyring.mid(5));
-
     const CAccount bob = *run->accounts.GetAt(1);
     run->accounts.RemoveAt(1);
     run->passwords.OnDeleted(bob);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !server.Find("bob@pop.example.test:1110"); }, 20000));
+    EXPECT_EQ(run->Item("alice2", "pop.example.test"), "pw-a");
+    EXPECT_EQ(run->Item("alice", "pop.example.test"), std::nullopt);
+    EXPECT_EQ(server.Find("bob@pop.example.test:1110"), std::nullopt);
     EXPECT_EQ(server.attributes.size(), 1u);
 }
 
@@ -227,13 +204,12 @@ TEST_F(KeyringTest, AnEditMovesOrReplacesTheSecretAndADeleteRemovesIt) {
 TEST_F(KeyringTest, GnomeKeyringTakesThePasswordsAndGivesThemBack) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("HOME", dir.file("home"));
-    environment.insert("XDG_RUNTIME_DIR", dir.file("run"));
-    ASSERT_TRUE(QDir().mkpath(dir.file("run")) && QDir().mkpath(dir.file("home")));
-    QFile::setPermissions(dir.file("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    environment.insert("XDG_RUNTIME_DIR", dir.file("home"));
+    ASSERT_TRUE(QDir().mkpath(dir.file("home")));
+    QFile::setPermissions(dir.file("home"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcess daemon;
     daemon.setProcessEnvironment(environment);
     daemon.start("gnome-keyring-daemon", {"--foreground", "--unlock", "--components=secrets"});
-    ASSERT_TRUE(daemon.waitForStarted());
     daemon.write("login-password");
     daemon.closeWriteChannel();
     ASSERT_TRUE(QTest::qWaitFor(

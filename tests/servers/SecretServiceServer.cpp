@@ -4,6 +4,7 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <algorithm>
 
 namespace {
 
@@ -13,14 +14,6 @@ constexpr char kCollection[] = "/org/freedesktop/secrets/collection/login";
 
 using Paths = QList<QDBusObjectPath>;
 using Strings = QMap<QString, QString>;
-
-Paths PathsOf(const QStringList& paths) {
-    Paths list;
-    for (const QString& path : paths) {
-        list << QDBusObjectPath(path);
-    }
-    return list;
-}
 
 template <class T>
 QVariant V(const T& value) {
@@ -45,17 +38,10 @@ Q_DECLARE_METATYPE(FakeSecret)
 using FakeSecrets = QMap<QDBusObjectPath, FakeSecret>;
 
 QDBusArgument& operator<<(QDBusArgument& out, const FakeSecret& s) {
-    out.beginStructure();
-    out << s.session << s.parameters << s.value << s.contentType;
-    out.endStructure();
-    return out;
+    return out.beginStructure(), out << s.session << s.parameters << s.value << s.contentType, out.endStructure(), out;
 }
-
 const QDBusArgument& operator>>(const QDBusArgument& in, FakeSecret& s) {
-    in.beginStructure();
-    in >> s.session >> s.parameters >> s.value >> s.contentType;
-    in.endStructure();
-    return in;
+    return in.beginStructure(), in >> s.session >> s.parameters >> s.value >> s.contentType, in.endStructure(), in;
 }
 
 SecretServiceServer::SecretServiceServer()
@@ -88,14 +74,8 @@ void SecretServiceServer::Release() {
 }
 
 std::optional<QByteArray> SecretServiceServer::Find(const QString& user) const {
-    const QStringList found = Search({{"user", user}});
-    return found.isEmpty() ? std::nullopt : std::optional(secrets.at(found.first()));
-}
-
-void SecretServiceServer::Put(const QString& user, const QByteArray& secret) {
-    const QString path = QStringLiteral("%1/%2").arg(kCollection).arg(m_next++);
-    attributes[path] = {{"user", user}, {"server", "quillpost"}, {"type", "plaintext"}, {"xdg:schema", "org.qt.keychain"}};
-    secrets[path] = secret;
+    const Paths found = Search({{"user", user}});
+    return found.isEmpty() ? std::nullopt : std::optional(secrets.at(found.first().path()));
 }
 
 bool SecretServiceServer::handleMessage(const QDBusMessage& call, const QDBusConnection&) {
@@ -114,15 +94,11 @@ void SecretServiceServer::Send(const QDBusMessage& message) {
     }
 }
 
-QStringList SecretServiceServer::Search(const Strings& wanted) const {
-    QStringList found;
+QList<QDBusObjectPath> SecretServiceServer::Search(const QMap<QString, QString>& wanted) const {
+    Paths found;
     for (const auto& [path, has] : attributes) {
-        bool matches = true;
-        for (auto it = wanted.begin(); it != wanted.end(); ++it) {
-            matches = matches && has.value(it.key()) == it.value();
-        }
-        if (matches) {
-            found << path;
+        if (std::all_of(wanted.keyValueBegin(), wanted.keyValueEnd(), [&](auto w) { return has[w.first] == w.second; })) {
+            found << QDBusObjectPath(path);
         }
     }
     return found;
@@ -141,7 +117,7 @@ QDBusMessage SecretServiceServer::Answer(const QDBusMessage& call) {
         return CreateItem(call);
     }
     if (member == "SearchItems") {
-        const Paths found = PathsOf(Search(Arg<Strings>(call, 0)));
+        const Paths found = Search(Arg<Strings>(call, 0));
         return call.createReply({V(locked ? Paths() : found), V(locked ? found : Paths())});
     }
     if (member == "GetSecrets") {
@@ -162,19 +138,16 @@ QDBusMessage SecretServiceServer::Answer(const QDBusMessage& call) {
         locked = locked && dismissed;
         QDBusMessage completed = QDBusMessage::createSignal(call.path(), "org.freedesktop.Secret.Prompt", "Completed");
         // What the prompt was for decides the result's type: unlocked objects, or a created item.
-        const QVariant result = m_unlockPrompts[call.path()] ? V(dismissed ? Paths() : PathsOf({kCollection}))
-                                                             : V(QDBusObjectPath("/"));
+        const QVariant result = m_unlockPrompts[call.path()] ? V(dismissed ? Paths() : Paths{QDBusObjectPath(kCollection)})
+                                                             : V(none);
         completed << dismissed << V(QDBusVariant(result));
         QMetaObject::invokeMethod(this, [this, completed] { Send(completed); }, Qt::QueuedConnection);
         return call.createReply();
     }
-    if (member == "Delete" && !locked) {
+    if (member == "Delete") {  // a locked item is never offered for deleting
         attributes.erase(call.path());
         secrets.erase(call.path());
         return call.createReply(V(none));
-    }
-    if (member == "Delete") {
-        return call.createErrorReply("org.freedesktop.Secret.Error.IsLocked", "the collection is locked");
     }
     return call.createErrorReply(QDBusError::UnknownMethod, member);
 }
@@ -184,19 +157,18 @@ QDBusMessage SecretServiceServer::CreateItem(const QDBusMessage& call) {
         QMetaObject::invokeMethod(this, &SecretServiceServer::Vanish, Qt::QueuedConnection);
         return {};
     }
-    const QDBusObjectPath none(QStringLiteral("/"));
     if (locked) {
-        return AskPrompter(call, {V(none), V(none)});
+        return AskPrompter(call, {});
     }
     const QVariantMap properties = Arg<QVariantMap>(call, 0);
     const auto wanted = qdbus_cast<Strings>(properties.value("org.freedesktop.Secret.Item.Attributes"));
-    const QStringList existing = Search(wanted);
+    const Paths existing = Search(wanted);
     const QString path = existing.isEmpty() || !Arg<bool>(call, 2)
                              ? QStringLiteral("%1/%2").arg(kCollection).arg(m_next++)
-                             : existing.first();
+                             : existing.first().path();
     attributes[path] = wanted;
     secrets[path] = Arg<FakeSecret>(call, 1).value;
-    return call.createReply({V(QDBusObjectPath(path)), V(none)});
+    return call.createReply({V(QDBusObjectPath(path)), V(QDBusObjectPath("/"))});
 }
 
 // With the collection locked: the caller gets a prompt to show, or with no prompter, nothing

@@ -8,6 +8,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
+#include <QDBusObjectPath>
 #include <QMap>
 #include <map>
 #include <optional>
@@ -17,8 +18,8 @@ class SecretServiceServer : public QDBusVirtualObject {
     Q_OBJECT
 
 public:
-    // What an unlock prompt does. Without a prompter a locked collection refuses to create items
-    // and unlocks nothing.
+    // What an unlock prompt does. Without a prompter a locked collection refuses to create or
+    // delete items and unlocks nothing.
     enum class Prompter { None, Dismiss, Accept };
 
     SecretServiceServer();
@@ -33,7 +34,6 @@ public:
 
     // The secret of the item whose "user" attribute is `user`, if there is one.
     std::optional<QByteArray> Find(const QString& user) const;
-    void Put(const QString& user, const QByteArray& secret);
 
     bool locked = false;
     Prompter prompter = Prompter::None;
@@ -49,7 +49,7 @@ private:
     QDBusMessage Answer(const QDBusMessage& call);
     QDBusMessage CreateItem(const QDBusMessage& call);
     QDBusMessage AskPrompter(const QDBusMessage& call, const QList<QVariant>& answer);
-    QStringList Search(const QMap<QString, QString>& wanted) const;
+    QList<QDBusObjectPath> Search(const QMap<QString, QString>& wanted) const;
     void Send(const QDBusMessage& message);
 
     std::optional<QDBusConnection> m_bus;
