@@ -46,6 +46,7 @@ void CKeyringMenuItem::OnMoveEnded(CKeyringPasswords::Origin origin, const QStri
     const bool movingOut = ticked && !m_askedOn;
     const char* text = movingOut ? Str::kKeyringMoveOutFailed : Str::kKeyringUnusable;
     m_statusLine->setText(Str::Text(text));
+    m_statusLine->setCursorPosition(0);  // the line is narrower than the text: its start says most
     if (ticked) {
         ShowExclamation(m_owner, Str::Text(Str::kKeyringReason).arg(Str::Text(text), failure),
                         movingOut ? Str::kKeyringMoveOutFailedId : Str::kKeyringUnusableId);
