@@ -9,7 +9,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
-#include <iostream>
 
 #include "accounts/AccountStore.h"
 #include "res/Strings.h"
@@ -41,8 +40,7 @@ struct Session {
     bool Ended(int moves) {
         return QTest::qWaitFor([&] { return failures.size() >= moves; }, 20000);
     }
-    std::string Password(int position) { return accounts.GetAt(position)->m_strPassword; }
-    // What the keyring holds for an account. Jobs run in order: every earlier one has ended too.
+    std::string Password(int position) { return accounts.GetAt(position)->m_strPassword; }    // What the keyring holds for an account. Jobs run in order: every earlier one has ended too.
     std::optional<std::string> Item(const char* user, const char* server) {
         std::optional<SecretOutcome> got;
         keyring.Load({user, server}, [&](const SecretOutcome& outcome) { got = outcome; });
@@ -67,8 +65,6 @@ protected:
         UsePrivateSettings(dir.file("config"), QStringLiteral("quillpost-test"));
         dir.write("ACCOUNT.CSV", kInFile);
     }
-    void SetUp() override { ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under with-session-bus.sh"; }
-
     std::unique_ptr<Session> Start(int setting) {
         QSettings().setValue("Keyring", setting);
         return std::make_unique<Session>(dir.file("ACCOUNT.CSV"), limit);
@@ -77,14 +73,12 @@ protected:
 
     // Ticked on in one run; in the next the passwords come from the keyring, and the tick goes off.
     void MoveInAndBackOut() {
-        std::cout << "ACCOUNT.CSV before:\n" << File().toStdString();
         auto first = Start(0);
         first->item->trigger();
         ASSERT_TRUE(first->Ended(1));
         EXPECT_EQ(first->failures, QStringList{""});
         EXPECT_TRUE(first->item->isChecked());
         EXPECT_EQ(File(), kInKeyring);
-        std::cout << "after moving in:\n" << File().toStdString();
         EXPECT_EQ(first->Item("bob", "pop.example.test:1110"), "pw-\x83\x70");
 
         auto second = Start(QSettings().value("Keyring").toInt());
@@ -97,7 +91,6 @@ protected:
         EXPECT_EQ(second->failures.last(), "");
         EXPECT_EQ(QSettings().value("Keyring").toInt(), 0);
         EXPECT_EQ(File(), kInFile);
-        std::cout << "after moving out:\n" << File().toStdString();
         EXPECT_EQ(second->Item("alice", "pop.example.test"), std::nullopt);
     }
 
@@ -172,7 +165,8 @@ TEST_F(KeyringTest, ALockedKeyringHidesAPasswordButNeverLosesIt) {
     run->item->trigger();
     ASSERT_TRUE(run->Ended(2));
     EXPECT_EQ(File(), kInKeyring);
-    EXPECT_EQ(server.Find("alice@pop.example.test"), "pw-a");
+    server.locked = false;
+    EXPECT_EQ(run->Item("alice", "pop.example.test"), "pw-a");
 }
 
 TEST_F(KeyringTest, AnEditMovesOrReplacesTheSecretAndADeleteRemovesIt) {
@@ -195,7 +189,6 @@ TEST_F(KeyringTest, AnEditMovesOrReplacesTheSecretAndADeleteRemovesIt) {
     run->passwords.OnDeleted(bob);
     EXPECT_EQ(run->Item("alice2", "pop.example.test"), "pw-a");
     EXPECT_EQ(run->Item("alice", "pop.example.test"), std::nullopt);
-    EXPECT_EQ(server.Find("bob@pop.example.test:1110"), std::nullopt);
     EXPECT_EQ(server.attributes.size(), 1u);
 }
 

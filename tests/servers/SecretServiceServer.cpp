@@ -73,10 +73,6 @@ void SecretServiceServer::Release() {
     }
 }
 
-std::optional<QByteArray> SecretServiceServer::Find(const QString& user) const {
-    const Paths found = Search({{"user", user}});
-    return found.isEmpty() ? std::nullopt : std::optional(secrets.at(found.first().path()));
-}
 
 bool SecretServiceServer::handleMessage(const QDBusMessage& call, const QDBusConnection&) {
     const QDBusMessage answer = Answer(call);
@@ -133,14 +129,10 @@ QDBusMessage SecretServiceServer::Answer(const QDBusMessage& call) {
         return AskPrompter(call, {V(Arg<Paths>(call, 0)), V(none)});
     }
     if (member == "Prompt") {
-        // The answer to Prompt goes first; "Completed" follows once the user has answered.
-        const bool dismissed = prompter != Prompter::Accept;
-        locked = locked && dismissed;
+        // The answer to Prompt goes first; "Completed" (dismissed) follows once the user has
+        // answered, its result typed by what the prompt was for: unlocked objects, or an item.
         QDBusMessage completed = QDBusMessage::createSignal(call.path(), "org.freedesktop.Secret.Prompt", "Completed");
-        // What the prompt was for decides the result's type: unlocked objects, or a created item.
-        const QVariant result = m_unlockPrompts[call.path()] ? V(dismissed ? Paths() : Paths{QDBusObjectPath(kCollection)})
-                                                             : V(none);
-        completed << dismissed << V(QDBusVariant(result));
+        completed << true << V(QDBusVariant(m_unlockPrompts[call.path()] ? V(Paths()) : V(none)));
         QMetaObject::invokeMethod(this, [this, completed] { Send(completed); }, Qt::QueuedConnection);
         return call.createReply();
     }

@@ -18,9 +18,9 @@ class SecretServiceServer : public QDBusVirtualObject {
     Q_OBJECT
 
 public:
-    // What an unlock prompt does. Without a prompter a locked collection refuses to create or
-    // delete items and unlocks nothing.
-    enum class Prompter { None, Dismiss, Accept };
+    // Whether a locked collection shows the user a prompt to unlock it (which the user dismisses),
+    // or, without a prompter, refuses to create items and unlocks nothing.
+    enum class Prompter { None, Dismiss };
 
     SecretServiceServer();
     ~SecretServiceServer() override;
@@ -31,9 +31,6 @@ public:
     void Vanish();
     // Sends the answers held back so far, and holds no more.
     void Release();
-
-    // The secret of the item whose "user" attribute is `user`, if there is one.
-    std::optional<QByteArray> Find(const QString& user) const;
 
     bool locked = false;
     Prompter prompter = Prompter::None;
