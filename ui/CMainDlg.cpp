@@ -286,8 +286,10 @@ void CMainDlg::OnEdit() {
     if (opened == nullptr) {
         return;
     }
+    // The account as the dialog shows it: a password from the keyring may come while it is open.
+    const CAccount shown = *opened;
     CAccountDlg dialog(m_alerts, this);
-    dialog.LoadFrom(*opened);
+    dialog.LoadFrom(shown);
     if (!RunAccountDialog(dialog)) {
         return;
     }
@@ -296,10 +298,9 @@ void CMainDlg::OnEdit() {
     if (current == nullptr) {
         return;
     }
-    const CAccount before = *current;
     dialog.StoreInto(*current);
     if (m_keyring != nullptr) {
-        m_keyring->OnEdited(before, *current);
+        m_keyring->OnEdited(shown, *current);
     }
     m_scheduler.RenewTimer(*current);
     AccountFileReport::SaveAfterChange(this, m_accountFile, m_accounts);

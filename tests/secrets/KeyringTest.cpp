@@ -40,7 +40,8 @@ struct Session {
     bool Ended(int moves) {
         return QTest::qWaitFor([&] { return failures.size() >= moves; }, 20000);
     }
-    std::string Password(int position) { return accounts.GetAt(position)->m_strPassword; }    // What the keyring holds for an account. Jobs run in order: every earlier one has ended too.
+    std::string Password(int position) { return accounts.GetAt(position)->m_strPassword; }
+    // What the keyring holds for an account. Jobs run in order: every earlier one has ended too.
     std::optional<std::string> Item(const char* user, const char* server) {
         std::optional<SecretOutcome> got;
         keyring.Load({user, server}, [&](const SecretOutcome& outcome) { got = outcome; });
