@@ -11,6 +11,7 @@
 #include "app/SingleInstance.h"
 #include "protocol/MailProber.h"
 #include "res/Strings.h"
+#include "secrets/DesktopSecretStore.h"
 #include "ui/CMainDlg.h"
 #include "ui/DesktopNotifier.h"
 #include "ui/TrayService.h"
@@ -38,6 +39,7 @@ int CQuillpostApp::Run() {
     CTrayService tray;
     CDesktopAlertPlatform alerts;
     CMailProber prober;
+    CDesktopSecretStore keyring;
     // The tray keeps each icon as its child, named by its id.
     const auto notifier = CDesktopNotifier::ForThisDesktop([&tray] {
         return tray.findChild<QSystemTrayIcon*>(QString::number(TrayId::kMain), Qt::FindDirectChildrenOnly);
@@ -49,6 +51,7 @@ int CQuillpostApp::Run() {
     parts.prober = &prober;
     parts.notifier = notifier.get();
     parts.loginStart = loginStart.get();
+    parts.keyring = &keyring;
     parts.accountFile = accountFile;
 
     CMainDlg dialog(parts);

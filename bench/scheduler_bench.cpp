@@ -295,7 +295,7 @@ int main(int argc, char** argv) {
         const int expected = i % kEveryNthHasMail == 0 ? kMessages : 0;
         const CountingProber::Mailbox* box = prober.Find(account.m_strUser, account.m_strServer);
         wrong += box == nullptr || box->lastResult != expected;
-        withMail += tray.shown.contains(TrayId::kFirstAccount + i);
+        withMail += tray.shown.contains(TrayId::ForAccount(account.m_id));
     }
 
     std::printf(

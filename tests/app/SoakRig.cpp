@@ -16,6 +16,7 @@
 #include "tests/support/InspectableMainDlg.h"
 #include "tests/support/PrivateSettings.h"
 #include "tests/support/ProcessMemory.h"
+#include "tests/support/TestAccount.h"
 #include "ui/CMainDlg.h"
 
 namespace {
@@ -75,13 +76,10 @@ SoakRig::~SoakRig() {
 
 void SoakRig::Plan(const std::string& user, const std::string& password, const std::string& server,
                    int interval, int expected, int enabled) {
-    CAccount account;
-    account.m_strUser = user;
-    account.m_strPassword = password;
-    account.m_strServer = server;
-    account.m_nInterval = interval;
-    account.m_bEnabled = enabled;
-    m_plan.push_back({account, expected});
+    m_plan.push_back(
+        {TestAccount{
+             .user = user, .password = password, .server = server, .interval = interval, .enabled = enabled},
+         expected});
 }
 
 void SoakRig::PlanDovecotAccounts() {
@@ -213,7 +211,7 @@ void SoakRig::CheckOutcome(SoakReport& report) {
         const CAccount& account = *accounts.GetAt(p);
         const Planned& planned = m_plan[static_cast<std::size_t>(p)];
         const CountingProber::Mailbox* box = m_prober->Find(account.m_strUser, account.m_strServer);
-        const bool hasIcon = m_tray.icons.contains(TrayId::kFirstAccount + p);
+        const bool hasIcon = m_tray.icons.contains(TrayId::ForAccount(account.m_id));
         if (account.m_bEnabled != 1) {
             if (box != nullptr || hasIcon) {
                 Fault(report, account.m_strUser, "switched off, yet probed or shown");

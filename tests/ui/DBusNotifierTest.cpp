@@ -7,17 +7,10 @@
 #include "alerts/MailNotices.h"
 #include "res/Strings.h"
 #include "tests/servers/NotificationServer.h"
+#include "tests/support/TestAccount.h"
 #include "ui/DBusNotifier.h"
 
 namespace {
-
-CAccount Account(const char* user) {
-    CAccount a;
-    a.m_strUser = user;
-    a.m_strPassword = "pw";
-    a.m_strServer = "pop.example.test";
-    return a;
-}
 
 QStringList g_warnings;
 void RecordWarning(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -30,11 +23,7 @@ void RecordWarning(QtMsgType type, const QMessageLogContext&, const QString& mes
 // test's notification service.
 class DBusNotifierTest : public ::testing::Test {
 protected:
-    DBusNotifierTest() {
-        accounts.AddTail(Account("alice"));
-        accounts.AddTail(Account("bob"));
-        notices.SetEnabled(true);
-    }
+    DBusNotifierTest() { notices.SetEnabled(true); }
 
     void SetUp() override {
         ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under with-session-bus.sh";
@@ -42,13 +31,15 @@ protected:
 
     NotificationServer server;
     CAccountList accounts;
+    const AccountId alice = accounts.AddTail(TestAccount{"alice"});
+    const AccountId bob = accounts.AddTail(TestAccount{"bob"});
     CDBusNotifier notifier;
     CMailNotices notices{accounts, &notifier};
 };
 
 TEST_F(DBusNotifierTest, ARiseNotifiesOnceAnotherReplacesItAndZeroClosesIt) {
     ASSERT_TRUE(server.Start());
-    notices.OnCount(0, 0, 2);
+    notices.OnCount(alice, 0, 2);
     QTRY_COMPARE(server.notifies.size(), 1u);
     const NotificationServer::Received first = server.notifies[0];
     std::cout << NotificationServer::Describe(first).toStdString() << "\n";
@@ -60,20 +51,20 @@ TEST_F(DBusNotifierTest, ARiseNotifiesOnceAnotherReplacesItAndZeroClosesIt) {
     EXPECT_EQ(first.hints.value("desktop-entry").toString(), "quillpost");
     EXPECT_EQ(NotificationServer::ImageSize(first), QSize(48, 48));
 
-    notices.OnCount(0, 2, 2);  // no rise: nothing goes out
-    notices.OnCount(0, 2, 5);
+    notices.OnCount(alice, 2, 2);  // no rise: nothing goes out
+    notices.OnCount(alice, 2, 5);
     QTRY_COMPARE(server.notifies.size(), 2u);
     EXPECT_EQ(server.notifies[1].replacesId, first.id);
     EXPECT_EQ(server.notifies[1].body, Str::Text("alice (pop.example.test)\nメールが5通あります。"));
 
     // Two rises before the service answered the first: the second still replaces the first.
-    notices.OnCount(1, 0, 1);
-    notices.OnCount(1, 1, 2);
+    notices.OnCount(bob, 0, 1);
+    notices.OnCount(bob, 1, 2);
     QTRY_COMPARE(server.notifies.size(), 4u);
     EXPECT_EQ(server.notifies[3].replacesId, server.notifies[2].id);
     EXPECT_NE(server.notifies[2].id, first.id);
 
-    notices.OnCount(0, 5, 0);
+    notices.OnCount(alice, 5, 0);
     QTRY_COMPARE(server.closes, std::vector<uint>{first.id});
 }
 
@@ -81,7 +72,7 @@ TEST_F(DBusNotifierTest, TheDefaultActionShowsAndRaisesTheWindow) {
     ASSERT_TRUE(server.Start());
     QWidget window;
     notifier.SetOwnerWindow(&window);
-    notices.OnCount(0, 0, 1);
+    notices.OnCount(alice, 0, 1);
     QTRY_COMPARE(server.notifies.size(), 1u);
     ASSERT_FALSE(window.isVisible());
     server.InvokeAction(server.notifies[0].id, "default");
@@ -91,8 +82,8 @@ TEST_F(DBusNotifierTest, TheDefaultActionShowsAndRaisesTheWindow) {
 TEST_F(DBusNotifierTest, WithoutAServiceOrABusNothingIsShownOrReported) {
     g_warnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(RecordWarning);
-    notices.OnCount(0, 0, 1);
-    notices.OnCount(0, 1, 3);
+    notices.OnCount(alice, 0, 1);
+    notices.OnCount(alice, 1, 3);
     {
         CDBusNotifier offBus(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
                                                            QStringLiteral("no-bus")));
@@ -102,7 +93,7 @@ TEST_F(DBusNotifierTest, WithoutAServiceOrABusNothingIsShownOrReported) {
     // Once a service comes, the next rise is shown as a new notification: the failed calls left
     // nothing behind that waits or replaces.
     ASSERT_TRUE(server.Start());
-    notices.OnCount(0, 3, 4);
+    notices.OnCount(alice, 3, 4);
     QTRY_COMPARE(server.notifies.size(), 1u);
     EXPECT_EQ(server.notifies[0].replacesId, 0u);
     qInstallMessageHandler(previous);
