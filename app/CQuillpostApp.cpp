@@ -9,6 +9,7 @@
 #include "app/LoginStartEntry.h"
 #include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
+#include "check/SystemEvents.h"
 #include "protocol/pop3/Pop3Prober.h"
 #include "res/Strings.h"
 #include "ui/CMainDlg.h"
@@ -43,12 +44,14 @@ int CQuillpostApp::Run() {
         return tray.findChild<QSystemTrayIcon*>(QString::number(TrayId::kMain), Qt::FindDirectChildrenOnly);
     });
     const auto loginStart = LoginStartForThisProgram();
+    const auto systemEvents = CSystemEvents::ForThisSystem();
     CMainDlg::Parts parts;
     parts.tray = &tray;
     parts.alerts = &alerts;
     parts.prober = &prober;
     parts.notifier = notifier.get();
     parts.loginStart = loginStart.get();
+    parts.systemEvents = systemEvents.get();
     parts.accountFile = accountFile;
 
     CMainDlg dialog(parts);

@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb trayer xdotool imagemagick x11-utils
   dbus-daemon desktop-file-utils
   dpkg-dev file
+  libglib2.0-dev iproute2
   pulseaudio pulseaudio-utils gstreamer1.0-pulseaudio
   fonts-noto-cjk
 )

@@ -18,6 +18,7 @@ class CAccountDlg;
 class CMainMenu;
 class ILoginStart;
 class IMailNotifier;
+class CSystemEvents;
 class DialogUnits;
 class QCheckBox;
 class QLineEdit;
@@ -42,6 +43,7 @@ public:
         FileChooser chooseFile;  // the settings dialog's open-file dialog; empty: the desktop's
         IMailNotifier* notifier = nullptr;
         ILoginStart* loginStart = nullptr;
+        CSystemEvents* systemEvents = nullptr;  // sleep and network news for the checks; may be null
     };
 
     explicit CMainDlg(const Parts& parts, QWidget* parent = nullptr);
