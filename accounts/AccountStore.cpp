@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "accounts/AccountCsv.h"
+#include "accounts/OwnerOnlyAccess.h"
 
 CAccountStore::CAccountStore(QString path) : m_path(std::move(path)) {}
 
@@ -52,5 +53,6 @@ bool CAccountStore::KeepUnreadFile(QString* reason) {
         return false;
     }
     m_keptPath = kept;
+    RestrictToOwner(kept);
     return true;
 }

@@ -25,6 +25,8 @@ public:
     std::int32_t m_nLastCount = 0;  // run time only
     std::int32_t m_bEnabled = 0;
     AccountId m_id;  // run time only: given by the account list
+    // Run time only: the password lives in the desktop's keyring, and the file's field stays empty.
+    bool m_bPasswordInKeyring = false;
 
     // Only complete accounts get a timer at start-up.
     bool IsComplete() const { return !m_strUser.empty() && !m_strPassword.empty() && !m_strServer.empty(); }

@@ -10,8 +10,9 @@
 #include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
 #include "check/SystemEvents.h"
-#include "protocol/pop3/Pop3Prober.h"
+#include "protocol/MailProber.h"
 #include "res/Strings.h"
+#include "secrets/DesktopSecretStore.h"
 #include "ui/CMainDlg.h"
 #include "ui/DesktopNotifier.h"
 #include "ui/TrayService.h"
@@ -38,7 +39,8 @@ int CQuillpostApp::Run() {
     // Declared before the window, so that they outlive it and its scheduler.
     CTrayService tray;
     CDesktopAlertPlatform alerts;
-    CPop3Prober prober;
+    CMailProber prober;
+    CDesktopSecretStore keyring;
     // The tray keeps each icon as its child, named by its id.
     const auto notifier = CDesktopNotifier::ForThisDesktop([&tray] {
         return tray.findChild<QSystemTrayIcon*>(QString::number(TrayId::kMain), Qt::FindDirectChildrenOnly);
@@ -51,6 +53,7 @@ int CQuillpostApp::Run() {
     parts.prober = &prober;
     parts.notifier = notifier.get();
     parts.loginStart = loginStart.get();
+    parts.keyring = &keyring;
     parts.systemEvents = systemEvents.get();
     parts.accountFile = accountFile;
 

@@ -1,29 +1,21 @@
 // ACCOUNT.CSV must survive the program dying at any moment of a save: another process saves a big
 // list over the file and is killed part-way, and the file is then exactly the old list or the new.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include "accounts/AccountCsv.h"
 #include "accounts/AccountFile.h"
 #include "tests/accounts/SaveWorkerLists.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -38,61 +30,18 @@ constexpr int kKillRuns = 100;  // each process starts several times slower
 constexpr int kKillRuns = 150;
 #endif
 
-QByteArray ListBytes(int count, const char* tag) {
-    const std::string text = FormatAccountFile(SaveWorkerList(count, tag));
-    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// A save_worker process with its standard output on a pipe.
-class SaveWorker {
+// A save_worker process: "ready" comes right before its save starts, "saved" right after it returns.
+class SaveWorker : public ChildProcess {
 public:
-    explicit SaveWorker(const std::vector<std::string>& options) {
-        std::vector<std::string> args{SAVE_WORKER_PATH};
-        args.insert(args.end(), options.begin(), options.end());
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
+    explicit SaveWorker(const QStringList& options)
+        : ChildProcess(SAVE_WORKER_PATH, options, {.forwardErrors = true}) {}
 
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            m_pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        m_out = fds[0];
-    }
-
-    ~SaveWorker() {
-        if (m_pid > 0) {
-            Kill();
-            Wait();
-        }
-        if (m_out >= 0) {
-            close(m_out);
-        }
-    }
-
-    bool Started() const { return m_pid > 0; }
-
-    // True once the worker says it is about to save; false if it died first or took over 10 s.
-    bool WaitUntilReady() { return WaitForLine("ready\n"); }
-
-    // True once the worker says its save has returned.
-    bool WaitUntilSaved() { return WaitForLine("saved\n"); }
-
-    void Kill() { kill(m_pid, SIGKILL); }
+    bool WaitUntilReady() { return ReadsLine("ready"); }
+    bool WaitUntilSaved() { return ReadsLine("saved"); }
 
     // Whether the worker has a file in `folder` open: the save's temporary file, while it writes.
     bool HasFileOpenIn(const QString& folder) const {
-        const QDir fds(QString("/proc/%1/fd").arg(m_pid));
+        const QDir fds(QString("/proc/%1/fd").arg(Pid()));
         for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System)) {
             if (fd.symLinkTarget().startsWith(folder + '/')) {
                 return true;
@@ -100,27 +49,6 @@ public:
         }
         return false;
     }
-
-    // The raw wait status.
-    int Wait() {
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        return status;
-    }
-
-private:
-    bool WaitForLine(const std::string& expected) {
-        pollfd fd{m_out, POLLIN, 0};
-        if (poll(&fd, 1, 10'000) != 1) {
-            return false;
-        }
-        std::string text(expected.size(), '\0');
-        return read(m_out, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && text == expected;
-    }
-
-    pid_t m_pid = -1;
-    int m_out = -1;
 };
 
 // The account file's folder, set up with the old list before each save.
@@ -146,9 +74,7 @@ public:
         return removed;
     }
 
-    std::vector<std::string> SaveArgs(int count, const char* tag) const {
-        return {Path().toStdString(), std::to_string(count), tag};
-    }
+    QStringList SaveArgs(int count, const char* tag) const { return {Path(), QString::number(count), tag}; }
 
 private:
     TempDir m_dir;
@@ -168,8 +94,8 @@ microseconds MeasureSave(const AccountFolder& folder, const QByteArray& oldBytes
             return microseconds{0};
         }
         slowest = std::max(slowest, std::chrono::duration_cast<microseconds>(Clock::now() - start));
-        const int status = worker.Wait();
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || folder.Read() != ListBytes(kNewCount, "new")) {
+        if (!worker.WaitUntilEnded() || worker.Crashed() || worker.ExitCode() != 0 ||
+            folder.Read() != SaveWorkerListBytes(kNewCount, "new")) {
             return microseconds{0};
         }
     }
@@ -177,8 +103,8 @@ microseconds MeasureSave(const AccountFolder& folder, const QByteArray& oldBytes
 }
 
 TEST(AccountFileCrash, KilledAtAnyMomentOfASaveTheFileIsTheOldListOrTheNew) {
-    const QByteArray oldBytes = ListBytes(kOldCount, "old");
-    const QByteArray newBytes = ListBytes(kNewCount, "new");
+    const QByteArray oldBytes = SaveWorkerListBytes(kOldCount, "old");
+    const QByteArray newBytes = SaveWorkerListBytes(kNewCount, "new");
     AccountFolder folder;
     const microseconds saveTime = MeasureSave(folder, oldBytes);
     ASSERT_GT(saveTime.count(), 0) << "the save worker does not run or does not save";
@@ -199,7 +125,6 @@ TEST(AccountFileCrash, KilledAtAnyMomentOfASaveTheFileIsTheOldListOrTheNew) {
         std::this_thread::sleep_for(delay);
         killedMidSave += worker.HasFileOpenIn(folder.Folder()) ? 1 : 0;
         worker.Kill();
-        worker.Wait();
 
         const QByteArray after = folder.Read();
         const bool isOld = after == oldBytes;
@@ -225,33 +150,31 @@ TEST(AccountFileCrash, KilledAtAnyMomentOfASaveTheFileIsTheOldListOrTheNew) {
 }
 
 TEST(AccountFileCrash, ASaveStoppedByTheFileSizeLimitLeavesTheOldFileWhole) {
-    const QByteArray oldBytes = ListBytes(kOldCount, "old");
-    const std::string limit = "--fsize-limit=" + std::to_string(oldBytes.size() / 2);
+    const QByteArray oldBytes = SaveWorkerListBytes(kOldCount, "old");
+    const QString limit = "--fsize-limit=" + QString::number(oldBytes.size() / 2);
     AccountFolder folder;
 
     // With SIGXFSZ ignored the write fails and the save says so...
     folder.PutOldList(oldBytes);
-    std::vector<std::string> args = folder.SaveArgs(kNewCount, "new");
-    args.push_back(limit);
-    args.push_back("--ignore-sigxfsz");
+    QStringList args = folder.SaveArgs(kNewCount, "new") << limit << "--ignore-sigxfsz";
     {
         SaveWorker worker(args);
         ASSERT_TRUE(worker.WaitUntilReady());
-        const int status = worker.Wait();
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 1) << "a failed save must not report success";
+        ASSERT_TRUE(worker.WaitUntilEnded());
+        ASSERT_FALSE(worker.Crashed());
+        EXPECT_EQ(worker.ExitCode(), 1) << "a failed save must not report success";
     }
     EXPECT_TRUE(folder.Read() == oldBytes) << "the file now holds " << folder.Read().size() << " bytes";
     EXPECT_EQ(folder.RemoveLeftovers(), 0) << "a failed save removes its temporary file";
 
     // ...and with the signal's default action the process dies in the middle of the write.
-    args.pop_back();
+    args.removeLast();
     {
         SaveWorker worker(args);
         ASSERT_TRUE(worker.WaitUntilReady());
-        const int status = worker.Wait();
-        ASSERT_TRUE(WIFSIGNALED(status));
-        EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+        ASSERT_TRUE(worker.WaitUntilEnded());
+        ASSERT_TRUE(worker.Crashed());
+        EXPECT_EQ(worker.ExitCode(), SIGXFSZ);
     }
     EXPECT_TRUE(folder.Read() == oldBytes) << "the file now holds " << folder.Read().size() << " bytes";
 }

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include "accounts/AccountFile.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -145,11 +146,12 @@ TEST(AccountFile, LivesBesideTheProgramUnlessThatFolderCannotTakeIt) {
     // Windows' program folders are never written, whatever they hold and whoever may write there.
     QDir(exeDir.path()).mkpath("Program Files/Quillpost");
     exeDir.write("Program Files/Quillpost/ACCOUNT.CSV", "");
-    const QByteArray oldRoot = qgetenv("ProgramFiles");
-    qputenv("ProgramFiles", QDir::toNativeSeparators(exeDir.file("Program Files")).toUtf8());
-    EXPECT_EQ(AccountFilePath(exeDir.file("Program Files/Quillpost"), userDir.path()),
-              userDir.file("ACCOUNT.CSV"));
-    qputenv("ProgramFiles", oldRoot);
+    {
+        const ScopedEnvironment programFiles("ProgramFiles",
+                                             QDir::toNativeSeparators(exeDir.file("Program Files")));
+        EXPECT_EQ(AccountFilePath(exeDir.file("Program Files/Quillpost"), userDir.path()),
+                  userDir.file("ACCOUNT.CSV"));
+    }
 #endif
 
     // A saved file creates the per-user folder.

@@ -1,8 +1,10 @@
 #pragma once
 // The account lists the save worker writes, shared with the test that checks what it left behind.
 
+#include <QByteArray>
 #include <string>
 
+#include "accounts/AccountCsv.h"
 #include "accounts/CAccountList.h"
 
 // `count` accounts whose every line differs from the lines of any list with another `tag`.
@@ -23,4 +25,9 @@ inline CAccountList SaveWorkerList(int count, const std::string& tag) {
         list.AddTail(a);
     }
     return list;
+}
+
+// That list as the account file holds it.
+inline QByteArray SaveWorkerListBytes(int count, const std::string& tag) {
+    return QByteArray::fromStdString(FormatAccountFile(SaveWorkerList(count, tag)));
 }

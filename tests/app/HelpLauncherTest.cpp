@@ -16,7 +16,7 @@
 #include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/RecordingTray.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/WhenModal.h"
+#include "tests/support/WhenModal.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CAccountDlg.h"
 #include "ui/CMainDlg.h"

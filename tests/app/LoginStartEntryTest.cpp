@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QMenu>
-#include <QProcess>
 #include <QSettings>
 #include <QWidget>
 
@@ -10,7 +9,9 @@
 #include "alerts/MailNotices.h"
 #include "app/LoginStartEntry.h"
 #include "res/Strings.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/PrivateSettings.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 #include "ui/MainMenu.h"
 
@@ -18,26 +19,18 @@ namespace {
 
 // desktop-file-validate's verdict: empty when the file is valid and draws no warning.
 QString Validate(const QString& file) {
-    QProcess validate;
-    validate.setProcessChannelMode(QProcess::MergedChannels);
-    validate.start(QStringLiteral("desktop-file-validate"), {file});
-    if (!validate.waitForFinished(30000)) {
+    const ChildRun validate = RunChild(QStringLiteral("desktop-file-validate"), {file});
+    if (validate.exitCode == -1) {
         return QStringLiteral("desktop-file-validate did not run (scripts/deps.sh installs it)");
     }
-    const QString output = QString::fromUtf8(validate.readAll()).trimmed();
-    return validate.exitCode() == 0 ? output : QStringLiteral("failed: ") + output;
+    const QString output = QString::fromUtf8(validate.output).trimmed();
+    return validate.succeeded ? output : QStringLiteral("failed: ") + output;
 }
 
 class LoginStartTest : public ::testing::Test {
 protected:
-    LoginStartTest() {
-        m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", dir.file("config").toUtf8());
-    }
-    ~LoginStartTest() override { qputenv("XDG_CONFIG_HOME", m_oldConfigHome); }
-
     TempDir dir;
-    QByteArray m_oldConfigHome;
+    ScopedEnvironment configHome{"XDG_CONFIG_HOME", dir.file("config")};
 };
 
 TEST_F(LoginStartTest, TheMenuItemWritesAValidEntryForThisProgramAndRemovesIt) {

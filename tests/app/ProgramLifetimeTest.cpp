@@ -8,13 +8,13 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QTest>
 #include <memory>
 #include <vector>
 
 #include "app/SingleInstance.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -31,46 +31,25 @@ protected:
         accountFile = home.file("program/ACCOUNT.CSV");
         // This process meets the program's copies where they meet each other.
         for (const char* name : kRuntimeVariables) {
-            m_oldRuntime.push_back(qgetenv(name));
-            qputenv(name, runtime.path().toLocal8Bit());
-        }
-    }
-    ~ProgramLifetimeTest() override {
-        for (auto& copy : copies) {
-            if (copy->state() != QProcess::NotRunning) {
-                copy->kill();
-                copy->waitForFinished(kWaitMs);
-            }
-        }
-        for (size_t i = 0; i < m_oldRuntime.size(); ++i) {
-            qputenv(kRuntimeVariables[i], m_oldRuntime[i]);
+            m_runtimeHere.Set(name, runtime.path());
         }
     }
 
     void SetUp() override { ASSERT_TRUE(QFile::copy(QUILLPOST_PATH, programFile)); }
 
-    QProcess& Start() {
-        auto copy = std::make_unique<QProcess>();
+    ChildProcess& Start() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        for (const char* name : kRuntimeVariables) {
-            env.insert(name, runtime.path());
-        }
         env.insert("HOME", home.path());
         env.insert("XDG_CONFIG_HOME", home.file("config"));
         env.insert("XDG_DATA_HOME", home.file("data"));
-        copy->setProcessEnvironment(env);
-        copy->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        copy->start(programFile, {});
-        copies.push_back(std::move(copy));
+        copies.push_back(std::make_unique<ChildProcess>(
+            programFile, QStringList(), ChildOptions{.environment = env, .forwardErrors = true}));
         return *copies.back();
     }
 
     // Answering a second start: by then its signal handling is in place too.
     bool WaitUntilListening() const { return CSingleInstance(accountFile).AskRunningCopyToShow(kWaitMs); }
-    static bool WaitUntilEnded(QProcess& copy) {
-        return QTest::qWaitFor([&copy] { return copy.state() == QProcess::NotRunning; }, kWaitMs);
-    }
 
     QByteArray ReadAccountFile() const {
         QFile file(accountFile);
@@ -86,10 +65,10 @@ protected:
     TempDir home;
     QString programFile;
     QString accountFile;
-    std::vector<std::unique_ptr<QProcess>> copies;
+    std::vector<std::unique_ptr<ChildProcess>> copies;
 
 private:
-    std::vector<QByteArray> m_oldRuntime;
+    ScopedEnvironment m_runtimeHere;
 };
 
 TEST_F(ProgramLifetimeTest, ASecondStartShowsTheRunningCopyAndEndsWithoutTouchingTheFile) {
@@ -99,10 +78,10 @@ TEST_F(ProgramLifetimeTest, ASecondStartShowsTheRunningCopyAndEndsWithoutTouchin
     ASSERT_TRUE(running.TakeOver());
     QSignalSpy shown(&running, &CSingleInstance::showRequested);
 
-    QProcess& second = Start();
-    ASSERT_TRUE(WaitUntilEnded(second)) << "the second copy kept running";
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
+    ChildProcess& second = Start();
+    ASSERT_TRUE(second.WaitUntilEnded(kWaitMs)) << "the second copy kept running";
+    EXPECT_FALSE(second.Crashed());
+    EXPECT_EQ(second.ExitCode(), 0);
     EXPECT_EQ(shown.size(), 1);
     EXPECT_EQ(ReadAccountFile(), accounts);
     EXPECT_EQ(QDir(home.file("program")).entryList(QDir::Files), (QStringList{"ACCOUNT.CSV", "quillpost"}));
@@ -114,17 +93,17 @@ TEST_F(ProgramLifetimeTest, ASecondStartShowsTheRunningCopyAndEndsWithoutTouchin
 }
 
 TEST_F(ProgramLifetimeTest, ALockLeftByAKilledCopyDoesNotStopTheNextStart) {
-    QProcess& killed = Start();
+    ChildProcess& killed = Start();
     ASSERT_TRUE(WaitUntilListening());
-    killed.kill();
-    ASSERT_TRUE(WaitUntilEnded(killed));
+    killed.Kill();
+    ASSERT_FALSE(killed.IsRunning());
     ASSERT_FALSE(QDir(runtime.path()).entryList({"quillpost-*.lock"}, QDir::Files | QDir::Hidden).isEmpty());
 
-    QProcess& next = Start();
-    ASSERT_TRUE(next.waitForStarted(kWaitMs));
+    ChildProcess& next = Start();
+    ASSERT_TRUE(next.Started());
     CSingleInstance probe(accountFile);
     EXPECT_TRUE(probe.AskRunningCopyToShow(kWaitMs)) << "the next start does not answer";
-    EXPECT_FALSE(next.waitForFinished(0)) << "the next start ended";
+    EXPECT_TRUE(next.IsRunning()) << "the next start ended";
 }
 
 // Unix signals; Windows ends a program through the session manager instead.
@@ -133,12 +112,12 @@ TEST_F(ProgramLifetimeTest, TermHangUpAndInterruptEndTheProgramWithTheExitSave) 
     for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
         // The exit save writes the file as the program writes it: trimmed, the interval corrected.
         WriteAccountFile(" taro ,pw,popsrv,0,0,0,,0,0,,,1\r\n");
-        QProcess& copy = Start();
+        ChildProcess& copy = Start();
         ASSERT_TRUE(WaitUntilListening()) << signal;
-        ASSERT_EQ(kill(static_cast<pid_t>(copy.processId()), signal), 0);
-        ASSERT_TRUE(WaitUntilEnded(copy)) << signal;
-        EXPECT_EQ(copy.exitStatus(), QProcess::NormalExit) << signal;
-        EXPECT_EQ(copy.exitCode(), 0) << signal;
+        ASSERT_EQ(kill(static_cast<pid_t>(copy.Pid()), signal), 0);
+        ASSERT_TRUE(copy.WaitUntilEnded(kWaitMs)) << signal;
+        EXPECT_FALSE(copy.Crashed()) << signal;
+        EXPECT_EQ(copy.ExitCode(), 0) << signal;
         EXPECT_EQ(ReadAccountFile(), "taro,pw,popsrv,1,0,0,,0,0,,,1\r\n") << signal;
         // The ended copy's socket is gone, so the next round waits for its own.
         ASSERT_TRUE(QDir(runtime.path()).entryList({"quillpost-*.socket"}, QDir::System).isEmpty()) << signal;

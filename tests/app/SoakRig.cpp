@@ -16,6 +16,7 @@
 #include "tests/support/InspectableMainDlg.h"
 #include "tests/support/PrivateSettings.h"
 #include "tests/support/ProcessMemory.h"
+#include "tests/support/TestAccount.h"
 #include "ui/CMainDlg.h"
 
 namespace {
@@ -64,7 +65,7 @@ SoakRig::SoakRig() {
     options.connectTimeout = kTimeout;
     options.idleTimeout = kTimeout;
     options.extraCaCertificates = {m_dovecot->Certificate().certificate};
-    m_realProber = std::make_unique<CPop3Prober>(options);
+    m_realProber = std::make_unique<CMailProber>(options);
     m_prober = std::make_unique<CountingProber>(*m_realProber);
 }
 
@@ -75,13 +76,10 @@ SoakRig::~SoakRig() {
 
 void SoakRig::Plan(const std::string& user, const std::string& password, const std::string& server,
                    int interval, int expected, int enabled) {
-    CAccount account;
-    account.m_strUser = user;
-    account.m_strPassword = password;
-    account.m_strServer = server;
-    account.m_nInterval = interval;
-    account.m_bEnabled = enabled;
-    m_plan.push_back({account, expected});
+    m_plan.push_back(
+        {TestAccount{
+             .user = user, .password = password, .server = server, .interval = interval, .enabled = enabled},
+         expected});
 }
 
 void SoakRig::PlanDovecotAccounts() {

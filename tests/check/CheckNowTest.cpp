@@ -3,20 +3,20 @@
 #include "alerts/Alerts.h"
 #include "check/CheckScheduler.h"
 #include "tests/support/SchedulerRig.h"
+#include "tests/support/TestAccount.h"
 
 namespace {
 
 struct CheckNow : ::testing::Test, SchedulerRig {};
 
 TEST_F(CheckNow, ProbesEveryEnabledAccountOnceInListOrderWithoutStackingOrRetiming) {
-    const auto Account = [](const char* user, int enabled = 1) { return CompleteAccount(user, enabled); };
-    accounts.AddTail(Account("a"));
-    accounts.AddTail(Account("off", 0));
-    CAccount incomplete = Account("incomplete");
+    accounts.AddTail(TestAccount{"a"});
+    accounts.AddTail(TestAccount{.user = "off", .enabled = 0});
+    CAccount incomplete = TestAccount{"incomplete"};
     incomplete.m_strServer.clear();
     accounts.AddTail(incomplete);
-    accounts.AddTail(Account("d"));
-    accounts.AddTail(Account("e"));
+    accounts.AddTail(TestAccount{"d"});
+    accounts.AddTail(TestAccount{"e"});
     scheduler.StartTimers();
     std::vector<std::uint32_t> timers;
     for (const CAccount& account : accounts) {

@@ -8,12 +8,9 @@
 #include "res/Strings.h"
 #include "tests/support/SchedulerRig.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestAccount.h"
 
 namespace {
-
-CAccount Account(const char* user, int interval = 60) {
-    return CompleteAccount(user, 1, interval);
-}
 
 class CheckSchedulerTest : public ::testing::Test, protected SchedulerRig {
 protected:
@@ -29,11 +26,11 @@ protected:
 };
 
 TEST_F(CheckSchedulerTest, OnlyCompleteAccountsGetTimersAndEveryTimerIsItsOwn) {
-    accounts.AddTail(Account("a"));
-    CAccount incomplete = Account("b");
+    accounts.AddTail(TestAccount{"a"});
+    CAccount incomplete = TestAccount{"b"};
     incomplete.m_strPassword.clear();
     accounts.AddTail(incomplete);
-    accounts.AddTail(Account("c"));
+    accounts.AddTail(TestAccount{"c"});
     scheduler.StartTimers();
     EXPECT_NE(At(0).m_nTimerId, 0u);
     EXPECT_EQ(At(1).m_nTimerId, 0u);
@@ -50,8 +47,8 @@ TEST_F(CheckSchedulerTest, OnlyCompleteAccountsGetTimersAndEveryTimerIsItsOwn) {
 }
 
 TEST_F(CheckSchedulerTest, MailAddsTheAccountIconAndSetsTheMainIcon) {
-    accounts.AddTail(Account("first"));
-    accounts.AddTail(Account("second"));
+    accounts.AddTail(TestAccount{"first"});
+    accounts.AddTail(TestAccount{"second"});
     scheduler.StartTimers();
     Check(1, 3);
     const std::vector<TrayCall> expected = {
@@ -72,7 +69,7 @@ TEST_F(CheckSchedulerTest, NoMailAndEachErrorRemoveTheAccountIconAndStopTheSound
     for (const Case c : {Case{0, 129, "メールはありません。"}, Case{-1, 131, "ソケット・コネクト・エラー"},
                          Case{-2, 131, "ソケット・コネクト・エラー"}, Case{-3, 131, "ログイン・エラー"}}) {
         CAccountList list;
-        list.AddTail(Account("u"));
+        list.AddTail(TestAccount{"u"});
         RecordingTray recording;
         RecordingAlertPlatform sounds;
         CAlerts alertsFor{sounds};
@@ -93,7 +90,7 @@ TEST_F(CheckSchedulerTest, NoMailAndEachErrorRemoveTheAccountIconAndStopTheSound
 }
 
 TEST_F(CheckSchedulerTest, SoundAndLaunchFollowTheirModesAgainstThePreviousCount) {
-    CAccount everyTime = Account("every");
+    CAccount everyTime = TestAccount{"every"};
     everyTime.m_bSound = 1;
     everyTime.m_strSoundFile = "ding.wav";
     everyTime.m_bLaunch = 1;
@@ -124,7 +121,7 @@ TEST_F(CheckSchedulerTest, SoundAndLaunchFollowTheirModesAgainstThePreviousCount
 }
 
 TEST_F(CheckSchedulerTest, SoundNeedsAnOutputDeviceAndOnlyFlagOneSwitchesItOn) {
-    CAccount a = Account("a");
+    CAccount a = TestAccount{"a"};
     a.m_bSound = 1;
     a.m_strSoundFile = "ding.wav";
     CAccount two = a;
@@ -141,9 +138,9 @@ TEST_F(CheckSchedulerTest, SoundNeedsAnOutputDeviceAndOnlyFlagOneSwitchesItOn) {
 TEST_F(CheckSchedulerTest, AnIconFileThatCannotBeReadShowsTheNoMailPicture) {
     TempDir dir;
     dir.write("broken.ico", "not an icon");
-    CAccount missing = Account("missing");
+    CAccount missing = TestAccount{"missing"};
     missing.m_strIconFile = dir.file("nope.ico").toStdString();
-    CAccount broken = Account("broken");
+    CAccount broken = TestAccount{"broken"};
     broken.m_strIconFile = dir.file("broken.ico").toStdString();
     accounts.AddTail(missing);
     accounts.AddTail(broken);
@@ -155,7 +152,7 @@ TEST_F(CheckSchedulerTest, AnIconFileThatCannotBeReadShowsTheNoMailPicture) {
 }
 
 TEST_F(CheckSchedulerTest, ADisabledAccountsTimerFiresButNothingHappens) {
-    accounts.AddTail(Account("a"));
+    accounts.AddTail(TestAccount{"a"});
     scheduler.StartTimers();
     At(0).m_bEnabled = 0;
     QSignalSpy syncs(&scheduler, &CCheckScheduler::checkBoxesNeeded);
@@ -167,7 +164,7 @@ TEST_F(CheckSchedulerTest, ADisabledAccountsTimerFiresButNothingHappens) {
 
 TEST_F(CheckSchedulerTest, ProbesRunOneAtATimeInFiringOrderWithoutStacking) {
     for (const char* name : {"a", "b", "c"}) {
-        accounts.AddTail(Account(name));
+        accounts.AddTail(TestAccount{name});
     }
     scheduler.StartTimers();
     scheduler.OnTimer(TimerOf(2));
@@ -187,9 +184,9 @@ TEST_F(CheckSchedulerTest, ProbesRunOneAtATimeInFiringOrderWithoutStacking) {
 }
 
 TEST_F(CheckSchedulerTest, AResultIsDroppedWhenItsAccountWasDeletedOrRetimedMeanwhile) {
-    accounts.AddTail(Account("gone"));
-    accounts.AddTail(Account("retimed"));
-    accounts.AddTail(Account("stays"));
+    accounts.AddTail(TestAccount{"gone"});
+    accounts.AddTail(TestAccount{"retimed"});
+    accounts.AddTail(TestAccount{"stays"});
     scheduler.StartTimers();
     scheduler.OnTimer(TimerOf(0));
     scheduler.OnTimer(TimerOf(1));
@@ -211,14 +208,14 @@ TEST_F(CheckSchedulerTest, AResultIsDroppedWhenItsAccountWasDeletedOrRetimedMean
 // Qt hands a freed timer id to the next timer started, so a new account can hold the id of the
 // deleted one whose probe is still running.
 TEST_F(CheckSchedulerTest, ADeletedAccountsResultNeverLandsOnTheAccountThatGetsItsTimerId) {
-    accounts.AddTail(Account("deleted"));
+    accounts.AddTail(TestAccount{"deleted"});
     scheduler.StartTimers();
     scheduler.OnTimer(TimerOf(0));
     const std::uint32_t freedId = At(0).m_nTimerId;
     scheduler.ForgetAccount(At(0));
     accounts.RemoveAt(0);
 
-    CAccount added = Account("added");
+    CAccount added = TestAccount{"added"};
     scheduler.SetTimerForAdded(added);
     accounts.AddTail(added);
     EXPECT_EQ(At(0).m_nTimerId, freedId);  // the situation this guards against
@@ -232,9 +229,9 @@ TEST_F(CheckSchedulerTest, ADeletedAccountsResultNeverLandsOnTheAccountThatGetsI
 }
 
 TEST_F(CheckSchedulerTest, AnAccountSwitchedOffWhileWaitingInTheQueueIsNotProbed) {
-    accounts.AddTail(Account("running"));
-    accounts.AddTail(Account("switched off"));
-    accounts.AddTail(Account("waiting"));
+    accounts.AddTail(TestAccount{"running"});
+    accounts.AddTail(TestAccount{"switched off"});
+    accounts.AddTail(TestAccount{"waiting"});
     scheduler.StartTimers();
     for (int p = 0; p < 3; ++p) {
         scheduler.OnTimer(TimerOf(p));
@@ -247,7 +244,7 @@ TEST_F(CheckSchedulerTest, AnAccountSwitchedOffWhileWaitingInTheQueueIsNotProbed
 }
 
 TEST_F(CheckSchedulerTest, ResultsReachTheStatusLineAndTheList) {
-    accounts.AddTail(Account("a"));
+    accounts.AddTail(TestAccount{"a"});
     scheduler.StartTimers();
     QSignalSpy status(&scheduler, &CCheckScheduler::statLineReceived);
     QSignalSpy checked(&scheduler, &CCheckScheduler::accountsChecked);
@@ -264,7 +261,7 @@ TEST_F(CheckSchedulerTest, ResultsReachTheStatusLineAndTheList) {
 
 TEST_F(CheckSchedulerTest, DeletingAnAccountRemovesItsIconAndLeavesTheOthersUntouched) {
     for (const char* name : {"a", "b", "c", "d"}) {
-        accounts.AddTail(Account(name));
+        accounts.AddTail(TestAccount{name});
     }
     scheduler.StartTimers();
     Check(1, 1);
@@ -279,9 +276,9 @@ TEST_F(CheckSchedulerTest, DeletingAnAccountRemovesItsIconAndLeavesTheOthersUnto
 }
 
 TEST_F(CheckSchedulerTest, RealTimersOfOtherAccountsKeepRunningAfterAnEditAndADelete) {
-    accounts.AddTail(Account("edited", 1));
-    accounts.AddTail(Account("deleted", 1));
-    accounts.AddTail(Account("untouched", 1));
+    accounts.AddTail(TestAccount{.user = "edited", .interval = 1});
+    accounts.AddTail(TestAccount{.user = "deleted", .interval = 1});
+    accounts.AddTail(TestAccount{.user = "untouched", .interval = 1});
     scheduler.StartTimers();
     scheduler.RenewTimer(At(0));
     scheduler.KillTimerOf(At(1));

@@ -6,12 +6,9 @@
 #include "res/Strings.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/SchedulerRig.h"
+#include "tests/support/TestAccount.h"
 
 namespace {
-
-CAccount Account(const char* user) {
-    return CompleteAccount(user, 1, 60, "pop.example.test");
-}
 
 class MailNoticesTest : public ::testing::Test, protected SchedulerRig {
 protected:
@@ -35,10 +32,10 @@ protected:
 };
 
 TEST_F(MailNoticesTest, ARisingCountShowsOneNoticePerAccountReplacedOnRisesAndGoneAtZero) {
-    CAccount quiet = Account("alice");
+    CAccount quiet = TestAccount{"alice"};
     quiet.m_bSound = 0;  // no sound or launch settings: the notice does not depend on them
     accounts.AddTail(quiet);
-    accounts.AddTail(Account("bob"));
+    accounts.AddTail(TestAccount{"bob"});
     scheduler.StartTimers();
 
     Check(0, 2);
@@ -66,7 +63,7 @@ TEST_F(MailNoticesTest, ARisingCountShowsOneNoticePerAccountReplacedOnRisesAndGo
 
 TEST_F(MailNoticesTest, ADeletedAccountsNoticeGoesAndTheOthersKeepTheirsUntilTheEnd) {
     for (const char* user : {"a", "b", "c"}) {
-        accounts.AddTail(Account(user));
+        accounts.AddTail(TestAccount{user});
     }
     scheduler.StartTimers();
     Check(0, 1);

@@ -5,7 +5,7 @@
 
 #include "alerts/Alerts.h"
 #include "check/CheckScheduler.h"
-#include "protocol/pop3/Pop3Prober.h"
+#include "protocol/MailProber.h"
 #include "res/Strings.h"
 #include "tests/servers/DovecotServer.h"
 #include "tests/servers/ScriptedPop3Server.h"
@@ -13,6 +13,7 @@
 #include "tests/support/PostedEvents.h"
 #include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/RecordingTray.h"
+#include "tests/support/TestAccount.h"
 
 namespace {
 
@@ -23,16 +24,10 @@ ProbeOptions Limits(std::chrono::milliseconds idle) {
     return options;
 }
 
+// The tests fire the timers themselves.
 CAccount Account(const std::string& user, const std::string& password, const std::string& server) {
-    CAccount a;
-    a.m_strUser = user;
-    a.m_strPassword = password;
-    a.m_strServer = server;
-    a.m_nInterval = 3600;  // the tests fire the timers themselves
-    a.m_bEnabled = 1;
-    a.m_bSound = 1;
-    a.m_strSoundFile = "ding.wav";
-    return a;
+    return TestAccount{
+        .user = user, .password = password, .server = server, .interval = 3600, .soundFile = "ding.wav"};
 }
 
 std::string Local(quint16 port) {
@@ -50,7 +45,7 @@ protected:
     RecordingTray tray;
     RecordingAlertPlatform platform;
     CAlerts alerts{platform};
-    CPop3Prober realProber;
+    CMailProber realProber;
     CountingProber prober{realProber};
     CCheckScheduler scheduler{accounts, tray, alerts, prober};
 };

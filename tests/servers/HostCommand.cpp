@@ -1,13 +1,15 @@
 #include "tests/servers/HostCommand.h"
 
-#include <QProcess>
 #include <stdexcept>
+
+#include "tests/support/ChildProcess.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #endif
@@ -24,16 +26,11 @@ std::string Describe(const QString& program, const QStringList& arguments) {
 
 QByteArray RunHostCommand(const QString& program, const QStringList& arguments, const QString& folder,
                           int timeoutMs) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setWorkingDirectory(folder);
-    process.start(program, arguments);
-    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        throw std::runtime_error(Describe(program, arguments) +
-                                 " failed: " + process.readAll().toStdString());
+    const ChildRun run = RunChild(program, arguments, {.folder = folder}, timeoutMs);
+    if (!run.succeeded) {
+        throw std::runtime_error(Describe(program, arguments) + " failed: " + run.output.toStdString());
     }
-    return process.readAll();
+    return run.output;
 }
 
 QString HostPath(const QString& path) {

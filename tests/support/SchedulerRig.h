@@ -1,5 +1,5 @@
 #pragma once
-// The check scheduler with recording parts around it, and a complete account to feed it.
+// The check scheduler with recording parts around it.
 
 #include "accounts/CAccountList.h"
 #include "alerts/Alerts.h"
@@ -7,17 +7,6 @@
 #include "tests/support/ManualProber.h"
 #include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/RecordingTray.h"
-
-inline CAccount CompleteAccount(const char* user, int enabled = 1, int interval = 60,
-                                const char* server = "127.0.0.1") {
-    CAccount a;
-    a.m_strUser = user;
-    a.m_strPassword = "pw";
-    a.m_strServer = server;
-    a.m_nInterval = interval;
-    a.m_bEnabled = enabled;
-    return a;
-}
 
 struct SchedulerRig {
     CAccountList accounts;

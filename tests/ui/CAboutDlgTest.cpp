@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "res/Strings.h"
-#include "tests/ui/WhenModal.h"
+#include "tests/support/WhenModal.h"
 #include "ui/CAboutDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/HelpContext.h"

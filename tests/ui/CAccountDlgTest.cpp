@@ -18,7 +18,7 @@
 #include "res/Strings.h"
 #include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/WhenModal.h"
+#include "tests/support/WhenModal.h"
 #include "ui/CAccountDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/HelpContext.h"

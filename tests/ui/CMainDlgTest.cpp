@@ -20,11 +20,12 @@
 #include "tests/support/InspectableMainDlg.h"
 #include "tests/support/ManualProber.h"
 #include "tests/support/PostedEvents.h"
+#include "tests/support/PrivateSettings.h"
 #include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/RecordingTray.h"
-#include "tests/support/PrivateSettings.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/WhenModal.h"
+#include "tests/support/TestAccount.h"
+#include "tests/support/WhenModal.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CAccountDlg.h"
 #include "ui/CMainDlg.h"
@@ -32,16 +33,6 @@
 #include "ui/HelpContext.h"
 
 namespace {
-
-CAccount Account(const char* user, int enabled = 1) {
-    CAccount a;
-    a.m_strUser = user;
-    a.m_strPassword = "pw";
-    a.m_strServer = "pop.example.test";
-    a.m_nInterval = 60;
-    a.m_bEnabled = enabled;
-    return a;
-}
 
 class MainDlgTest : public ::testing::Test {
 protected:
@@ -172,9 +163,9 @@ TEST_F(MainDlgTest, TheListShowsTheAccountsWithIconsAndCheckBoxes) {
     QImage green(16, 16, QImage::Format_ARGB32);
     green.fill(Qt::green);
     ASSERT_TRUE(green.save(dir.file("green.png")));
-    CAccount withIcon = Account("alice");
+    CAccount withIcon = TestAccount{"alice"};
     withIcon.m_strIconFile = dir.file("green.png").toStdString();
-    CAccount incomplete = Account("bob", 0);
+    CAccount incomplete = TestAccount{.user = "bob", .enabled = 0};
     incomplete.m_strServer.clear();
     incomplete.m_nInterval = 300;
     WriteFile({withIcon, incomplete});
@@ -214,7 +205,7 @@ TEST_F(MainDlgTest, TheListShowsTheAccountsWithIconsAndCheckBoxes) {
 }
 
 TEST_F(MainDlgTest, ACheckBoxReachesTheAccountAtTheNextCheckAndTheFileOnlyLater) {
-    WriteFile({Account("a", 0), Account("b", 1)});
+    WriteFile({TestAccount{.user = "a", .enabled = 0}, TestAccount{.user = "b", .enabled = 1}});
     const QByteArray before = FileBytes();
     Open();
     ClickCheckBox(0);
@@ -240,7 +231,7 @@ TEST_F(MainDlgTest, ACheckBoxReachesTheAccountAtTheNextCheckAndTheFileOnlyLater)
 }
 
 TEST_F(MainDlgTest, EachStatReplyReplacesTheStatusLine) {
-    WriteFile({Account("a"), Account("b")});
+    WriteFile({TestAccount{"a"}, TestAccount{"b"}});
     Open();
     auto* status = dlg->findChild<QLineEdit*>("IDC_STATUS");
     status->setText("typed by the user");
@@ -253,7 +244,7 @@ TEST_F(MainDlgTest, EachStatReplyReplacesTheStatusLine) {
 }
 
 TEST_F(MainDlgTest, AddAppendsAnUntickedAccountAndSavesWithTheCheckBoxes) {
-    WriteFile({Account("a", 0)});
+    WriteFile({TestAccount{.user = "a", .enabled = 0}});
     Open();
     ClickCheckBox(0);
     AnswerSettings([](CAccountDlg* settings) {
@@ -279,7 +270,7 @@ TEST_F(MainDlgTest, AddAppendsAnUntickedAccountAndSavesWithTheCheckBoxes) {
 }
 
 TEST_F(MainDlgTest, CancelledAddAndEditChangeNothingEvenAfterABrowse) {
-    WriteFile({Account("a")});
+    WriteFile({TestAccount{"a"}});
     const QByteArray before = FileBytes();
     parts.chooseFile = [](QWidget*, const FileRequest&) { return std::optional<QString>("/chosen.wav"); };
     Open();
@@ -304,7 +295,7 @@ TEST_F(MainDlgTest, CancelledAddAndEditChangeNothingEvenAfterABrowse) {
 }
 
 TEST_F(MainDlgTest, EditWritesTheDialogsFieldsAndKeepsAResultThatCameMeanwhile) {
-    WriteFile({Account("a"), Account("b")});
+    WriteFile({TestAccount{"a"}, TestAccount{"b"}});
     Open();
     ClickCheckBox(0);  // reaches the file with the edit
     List()->selectRow(1);
@@ -334,7 +325,7 @@ TEST_F(MainDlgTest, EditWritesTheDialogsFieldsAndKeepsAResultThatCameMeanwhile) 
 }
 
 TEST_F(MainDlgTest, EditAndDeleteWithoutASelectionDoNothing) {
-    WriteFile({Account("a")});
+    WriteFile({TestAccount{"a"}});
     const QByteArray before = FileBytes();
     Open();
     const QPointer<QTimer> watch = ExpectNoModal();
@@ -346,7 +337,7 @@ TEST_F(MainDlgTest, EditAndDeleteWithoutASelectionDoNothing) {
 }
 
 TEST_F(MainDlgTest, DeleteAsksThenRemovesTheAccountItsTimerAndItsTrayIcon) {
-    WriteFile({Account("a"), Account("b"), Account("c", 0)});
+    WriteFile({TestAccount{"a"}, TestAccount{"b"}, TestAccount{.user = "c", .enabled = 0}});
     Open();
     Check(0, 2);
     Check(1, 5);
@@ -381,7 +372,7 @@ TEST_F(MainDlgTest, DeleteAsksThenRemovesTheAccountItsTimerAndItsTrayIcon) {
 }
 
 TEST_F(MainDlgTest, EscEndsTheProgramAndTheEndSavesAndClearsTheTray) {
-    WriteFile({Account("a", 0), Account("b")});
+    WriteFile({TestAccount{.user = "a", .enabled = 0}, TestAccount{"b"}});
     Open();
     Check(1, 3);
     ClickCheckBox(0);
@@ -399,7 +390,7 @@ TEST_F(MainDlgTest, EscEndsTheProgramAndTheEndSavesAndClearsTheTray) {
 TEST_F(MainDlgTest, ShiftJisTextShowsAsJapaneseAndAnEditOfAnotherFieldKeepsItsBytes) {
     const std::string yamada = "\x8E\x52\x93\x63";                               // 山田 in code page 932
     const std::string sound = "C:\\\x83\x54\x83\x45\x83\x93\x83\x68\\ding.wav";  // C:\サウンド\ding.wav
-    CAccount account = Account(yamada.c_str());
+    CAccount account = TestAccount{yamada};
     account.m_strSoundFile = sound;
     WriteFile({account});
     Open();
@@ -456,7 +447,7 @@ TEST_F(MainDlgTest, AnAccountFileThatCannotBeReadIsReportedAndKeptBeforeTheFirst
 
 TEST_F(MainDlgTest, EveryFailedSaveIsReportedAndTheAccountsStayAsTheyAre) {
     parts.accountFile = dir.file("data/ACCOUNT.CSV");
-    WriteFile({Account("a"), Account("b")});
+    WriteFile({TestAccount{"a"}, TestAccount{"b"}});
     Open();
     // The file's folder turns into a plain file: nothing can be saved there, whoever runs this.
     ASSERT_TRUE(QDir(dir.path()).rename("data", "away"));
@@ -516,7 +507,7 @@ TEST_F(MainDlgTest, EveryFailedSaveIsReportedAndTheAccountsStayAsTheyAre) {
 }
 
 TEST_F(MainDlgTest, TabLeavesTheListWhileArrowsMoveInsideAndSpaceTicksTheCurrentRow) {
-    WriteFile({Account("a", 0), Account("b", 0)});
+    WriteFile({TestAccount{.user = "a", .enabled = 0}, TestAccount{.user = "b", .enabled = 0}});
     Open();
     QTableWidget* list = List();
     list->setFocus();
@@ -602,7 +593,8 @@ TEST_F(MainDlgTest, ARightClickOffersTheAboutBoxAndTheDesktopItems) {
             }
         }
         EXPECT_EQ(items, (QStringList{Str::Text(Str::kAboutMenuItem), Str::Text("新着メールを通知する"),
-                                      Str::Text("ログイン時に起動する"), Str::Text("今すぐチェック")}));
+                                      Str::Text("ログイン時に起動する"), Str::Text("パスワードをキーリングに保存する"),
+                                      Str::Text("今すぐチェック")}));
         WhenModal<CAboutDlg>([&](CAboutDlg* about) {
             aboutShown = true;
             about->accept();
@@ -616,7 +608,7 @@ TEST_F(MainDlgTest, ARightClickOffersTheAboutBoxAndTheDesktopItems) {
 }
 
 TEST_F(MainDlgTest, ShiftF10AndTheMenuKeyOpenTheMenuAndCheckNowProbesTheTickedAccounts) {
-    WriteFile({Account("a"), Account("off", 0), Account("c")});
+    WriteFile({TestAccount{"a"}, TestAccount{.user = "off", .enabled = 0}, TestAccount{"c"}});
     // Each key in a window of its own: the offscreen platform gives no window the focus back
     // after a menu has closed.
     const auto openActive = [this] {

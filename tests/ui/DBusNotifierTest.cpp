@@ -7,17 +7,10 @@
 #include "alerts/MailNotices.h"
 #include "res/Strings.h"
 #include "tests/servers/NotificationServer.h"
+#include "tests/support/TestAccount.h"
 #include "ui/DBusNotifier.h"
 
 namespace {
-
-CAccount Account(const char* user) {
-    CAccount a;
-    a.m_strUser = user;
-    a.m_strPassword = "pw";
-    a.m_strServer = "pop.example.test";
-    return a;
-}
 
 QStringList g_warnings;
 void RecordWarning(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -38,8 +31,8 @@ protected:
 
     NotificationServer server;
     CAccountList accounts;
-    const AccountId alice = accounts.AddTail(Account("alice"));
-    const AccountId bob = accounts.AddTail(Account("bob"));
+    const AccountId alice = accounts.AddTail(TestAccount{"alice"});
+    const AccountId bob = accounts.AddTail(TestAccount{"bob"});
     CDBusNotifier notifier;
     CMailNotices notices{accounts, &notifier};
 };

@@ -13,7 +13,7 @@
 #include "tests/support/PrivateSettings.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/WhenModal.h"
+#include "tests/support/WhenModal.h"
 #include "ui/MainMenu.h"
 
 namespace {

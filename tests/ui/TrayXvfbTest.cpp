@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QProcess>
 #include <QScreen>
 #include <QSet>
 #include <QSignalSpy>
@@ -12,6 +11,7 @@
 #include <QWidget>
 
 #include "res/Strings.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/ui/TrayIconOf.h"
 #include "ui/TrayMessageNotifier.h"
 #include "ui/TrayService.h"
@@ -24,12 +24,8 @@ constexpr int kPatience = 20000;
 
 // Runs xdotool; its output, or a null array when it failed.
 QByteArray XdoTool(const QStringList& arguments) {
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), arguments);
-    if (!xdotool.waitForFinished(5000) || xdotool.exitCode() != 0) {
-        return {};
-    }
-    return xdotool.readAllStandardOutput() + ' ';  // never null on success
+    const ChildRun xdotool = RunChild(QStringLiteral("xdotool"), arguments, {.forwardErrors = true}, 5000);
+    return xdotool.succeeded ? xdotool.output + ' ' : QByteArray();  // never null on success
 }
 
 bool MoveTo(const QPoint& where) {
