@@ -9,6 +9,7 @@
 #include "app/LoginStartEntry.h"
 #include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
+#include "check/SystemEvents.h"
 #include "protocol/MailProber.h"
 #include "res/Strings.h"
 #include "secrets/DesktopSecretStore.h"
@@ -45,6 +46,7 @@ int CQuillpostApp::Run() {
         return tray.findChild<QSystemTrayIcon*>(QString::number(TrayId::kMain), Qt::FindDirectChildrenOnly);
     });
     const auto loginStart = LoginStartForThisProgram();
+    const auto systemEvents = CSystemEvents::ForThisSystem();
     CMainDlg::Parts parts;
     parts.tray = &tray;
     parts.alerts = &alerts;
@@ -52,6 +54,7 @@ int CQuillpostApp::Run() {
     parts.notifier = notifier.get();
     parts.loginStart = loginStart.get();
     parts.keyring = &keyring;
+    parts.systemEvents = systemEvents.get();
     parts.accountFile = accountFile;
 
     CMainDlg dialog(parts);

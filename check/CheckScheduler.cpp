@@ -7,6 +7,7 @@
 #include "accounts/AccountText.h"
 #include "alerts/Alerts.h"
 #include "check/AccountIcon.h"
+#include "check/SystemEvents.h"
 #include "check/TrayNotifier.h"
 #include "protocol/Prober.h"
 #include "res/Strings.h"
@@ -109,6 +110,13 @@ void CCheckScheduler::CheckNow() {
         }
     }
     StartNextProbe();
+}
+
+void CCheckScheduler::FollowSystemEvents(CSystemEvents* events) {
+    if (events != nullptr) {
+        connect(events, &CSystemEvents::resumed, this, &CCheckScheduler::OnWakeOrNetworkChange);
+        connect(events, &CSystemEvents::networkChanged, this, &CCheckScheduler::OnWakeOrNetworkChange);
+    }
 }
 
 void CCheckScheduler::Enqueue(AccountId id) {

@@ -8,6 +8,7 @@
 #include "accounts/CAccountList.h"
 
 class CAlerts;
+class CSystemEvents;
 class IProber;
 class ITrayNotifier;
 struct ProbeOutcome;
@@ -41,6 +42,13 @@ public:
     void OnTimer(int timerId);
     // Every enabled account's timer as if it fired now, head to tail; the timers keep their rhythm.
     void CheckNow();
+
+    // The machine's sleep and network news (none when `events` is null) lead to OnWakeOrNetworkChange().
+    void FollowSystemEvents(CSystemEvents* events);
+    // After a resume from sleep or a change of network. What either can break unseen is a
+    // connection kept open between checks; a check opens its own at every tick, so none needs
+    // looking at again.
+    void OnWakeOrNetworkChange() {}
 
     // Longest a timer may be set to: its milliseconds must fit in an int.
     static constexpr int kMaxIntervalSeconds = std::numeric_limits<int>::max() / 1000;

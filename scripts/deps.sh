@@ -12,6 +12,7 @@ PACKAGES=(
   dbus-daemon desktop-file-utils
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring libsecret-tools
   dpkg-dev file
+  libglib2.0-dev iproute2
   pulseaudio pulseaudio-utils gstreamer1.0-pulseaudio
   fonts-noto-cjk
 )

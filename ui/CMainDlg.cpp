@@ -65,6 +65,7 @@ CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
     connect(&m_scheduler, &CCheckScheduler::checkBoxesNeeded, this, &CMainDlg::SyncChecks);
     connect(&m_scheduler, &CCheckScheduler::accountsChecked, this, &CMainDlg::OnAccountsChecked);
     connect(&m_scheduler, &CCheckScheduler::statLineReceived, this, &CMainDlg::OnStatLine);
+    m_scheduler.FollowSystemEvents(parts.systemEvents);
     connect(&m_scheduler, &CCheckScheduler::countChanged, this,
             [this](AccountId id, int previous, int count) { m_notices.OnCount(id, previous, count); });
     connect(&m_scheduler, &CCheckScheduler::accountRemoved, this,

@@ -21,6 +21,7 @@ class ISecretStore;
 class CKeyringPasswords;
 class CKeyringMenuItem;
 class IMailNotifier;
+class CSystemEvents;
 class DialogUnits;
 class QCheckBox;
 class QLineEdit;
@@ -46,6 +47,7 @@ public:
         IMailNotifier* notifier = nullptr;
         ILoginStart* loginStart = nullptr;
         ISecretStore* keyring = nullptr;
+        CSystemEvents* systemEvents = nullptr;  // sleep and network news for the checks; may be null
     };
 
     explicit CMainDlg(const Parts& parts, QWidget* parent = nullptr);

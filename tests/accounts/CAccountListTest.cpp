@@ -48,25 +48,6 @@ TEST(CAccountList, FindsTheAccountHoldingATimerButNeverForIdZero) {
     EXPECT_EQ(list.FindByTimerId(0), -1);  // account "a" has no timer, not timer 0
 }
 
-TEST(CAccountList, AnIdentityStaysWithItsAccountAndIsNeverGivenAgain) {
-    CAccountList list;
-    const AccountId a = list.AddTail(Named("a"));
-    const AccountId b = list.AddTail(Named("b"));
-    list.RemoveAt(0);
-    list.RemoveAt(0);
-    const AccountId c = list.AddTail(Named("c"));
-    const AccountId d = list.AddTail(*list.GetAt(0));  // a copy is another account
-    EXPECT_EQ(list.Find(a), nullptr);
-    EXPECT_EQ(list.Find(b), nullptr);
-    EXPECT_EQ(list.Find(AccountId{}), nullptr);
-    ASSERT_NE(list.Find(c), nullptr);
-    EXPECT_EQ(list.Find(c)->m_strUser, "c");
-    EXPECT_EQ(list.Find(d), list.GetAt(1));
-    EXPECT_NE(c, d);
-    EXPECT_TRUE(c != a && c != b && d != a && d != b);
-    EXPECT_EQ(*list.GetAt(0), *list.GetAt(1));  // equal contents, whoever they are
-}
-
 TEST(CAccount, CompleteNeedsUserPasswordAndServer) {
     CAccount a;
     a.m_strUser = "u";
