@@ -39,7 +39,9 @@ int CQuillpostApp::Run() {
     // Declared before the window, so that they outlive it and its scheduler.
     CTrayService tray;
     CDesktopAlertPlatform alerts;
-    CMailProber prober;
+    ProbeOptions probeOptions;
+    probeOptions.watch = true;
+    CMailProber prober(probeOptions);
     CDesktopSecretStore keyring;
     // The tray keeps each icon as its child, named by its id.
     const auto notifier = CDesktopNotifier::ForThisDesktop([&tray] {

@@ -23,7 +23,14 @@ bool AlertDue(int enabled, int mode, int lastCount, int count) {
 
 CCheckScheduler::CCheckScheduler(CAccountList& accounts, ITrayNotifier& tray, CAlerts& alerts,
                                  IProber& prober, QObject* parent)
-    : QObject(parent), m_accounts(accounts), m_tray(tray), m_alerts(alerts), m_prober(prober) {}
+    : QObject(parent), m_accounts(accounts), m_tray(tray), m_alerts(alerts), m_prober(prober) {
+    connect(&m_watches, &CAccountWatches::counted, this, &CCheckScheduler::OnWatchCounted);
+    connect(&m_watches, &CAccountWatches::checkDue, this, [this](AccountId id) {
+        emit checkBoxesNeeded();
+        Check(id);
+        StartNextProbe();
+    });
+}
 
 CCheckScheduler::~CCheckScheduler() = default;
 
@@ -60,6 +67,7 @@ void CCheckScheduler::KillTimerOf(CAccount& account) {
     if (account.m_id && account.m_id == m_running) {
         m_runningDropped = true;
     }
+    m_watches.End(account.m_id);
 }
 
 void CCheckScheduler::ForgetAccount(CAccount& account) {
@@ -96,7 +104,7 @@ void CCheckScheduler::OnTimer(int timerId) {
     emit checkBoxesNeeded();
     const CAccount* account = m_accounts.GetAt(m_accounts.FindByTimerId(static_cast<std::uint32_t>(timerId)));
     if (account != nullptr) {
-        Enqueue(account->m_id);
+        Check(account->m_id);
     }
     StartNextProbe();
 }
@@ -106,7 +114,7 @@ void CCheckScheduler::CheckNow() {
     // An account without a timer is never checked by one either.
     for (const CAccount& account : m_accounts) {
         if (account.m_nTimerId != 0) {
-            Enqueue(account.m_id);
+            Check(account.m_id);
         }
     }
     StartNextProbe();
@@ -116,6 +124,14 @@ void CCheckScheduler::FollowSystemEvents(CSystemEvents* events) {
     if (events != nullptr) {
         connect(events, &CSystemEvents::resumed, this, &CCheckScheduler::OnWakeOrNetworkChange);
         connect(events, &CSystemEvents::networkChanged, this, &CCheckScheduler::OnWakeOrNetworkChange);
+    }
+}
+
+void CCheckScheduler::Check(AccountId id) {
+    if (EnabledAccount(id) == nullptr) {
+        m_watches.End(id);
+    } else if (!m_watches.CountNow(id)) {
+        Enqueue(id);
     }
 }
 
@@ -159,13 +175,34 @@ void CCheckScheduler::OnProbeDone(AccountId id, const ProbeOutcome& outcome) {
     // A deleted account is not found: its identity is never given again.
     CAccount* account = dropped ? nullptr : m_accounts.Find(id);
     if (account != nullptr) {
-        if (outcome.statLine) {
-            emit statLineReceived(*outcome.statLine);
+        // A connection kept for an account switched off meanwhile closes.
+        ProbeOutcome settled = outcome;
+        if (account->m_bEnabled != 1) {
+            settled.watch.reset();
         }
-        ApplyResult(*account, outcome.result);
-        emit accountsChecked();
+        if (m_watches.Settle(id, settled, account->m_nLastCount)) {
+            Apply(*account, outcome);
+        }
     }
     StartNextProbe();
+}
+
+void CCheckScheduler::OnWatchCounted(AccountId id, const ProbeOutcome& outcome) {
+    emit checkBoxesNeeded();
+    CAccount* account = m_accounts.Find(id);
+    if (account == nullptr || account->m_bEnabled != 1) {
+        m_watches.End(id);
+        return;
+    }
+    Apply(*account, outcome);
+}
+
+void CCheckScheduler::Apply(CAccount& account, const ProbeOutcome& outcome) {
+    if (outcome.statLine) {
+        emit statLineReceived(*outcome.statLine);
+    }
+    ApplyResult(account, outcome.result);
+    emit accountsChecked();
 }
 
 void CCheckScheduler::ApplyResult(CAccount& account, int result) {

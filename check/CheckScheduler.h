@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "accounts/CAccountList.h"
+#include "check/AccountWatches.h"
 
 class CAlerts;
 class CSystemEvents;
@@ -14,7 +15,9 @@ class ITrayNotifier;
 struct ProbeOutcome;
 
 // Decides when each account is probed and what the answer does: one timer per account, one probe
-// at a time from a queue, results to the tray, the sound and the launch.
+// at a time from a queue, results to the tray, the sound and the launch. An account whose check
+// kept its connection is watched over it (CAccountWatches): its timer counts again there, and what
+// the server tells of counts at once, each result applied as a probe's.
 class CCheckScheduler : public QObject {
     Q_OBJECT
 
@@ -29,14 +32,18 @@ public:
     void SetTimerForAdded(CAccount& account);
     // An edited account's timer is replaced by one at its (new) interval.
     void RenewTimer(CAccount& account);
-    // The account's timer stops; a check of it that waits is dropped, and one that runs is for
-    // settings it no longer has, so its result is dropped too.
+    // The account's timer stops and its watch ends; a check of it that waits is dropped, and one
+    // that runs is for settings it no longer has, so its result is dropped too.
     void KillTimerOf(CAccount& account);
     // An account about to leave the list: its timer stops, and what it shows (tray icon,
     // notification) goes. The other accounts keep theirs as they are.
     void ForgetAccount(CAccount& account);
     // At the end: every account's tray icon goes.
     void RemoveAccountIcons();
+    // At the end: every watch ends with LOGOUT, at once.
+    void EndWatches() { m_watches.EndAll(); }
+    // The user switched the account off: its watch ends with LOGOUT.
+    void EndWatch(AccountId id) { m_watches.End(id); }
 
     // A timer fired: queue a probe of the account holding it, when that account is enabled.
     void OnTimer(int timerId);
@@ -45,10 +52,9 @@ public:
 
     // The machine's sleep and network news (none when `events` is null) lead to OnWakeOrNetworkChange().
     void FollowSystemEvents(CSystemEvents* events);
-    // After a resume from sleep or a change of network. What either can break unseen is a
-    // connection kept open between checks; a check opens its own at every tick, so none needs
-    // looking at again.
-    void OnWakeOrNetworkChange() {}
+    // After a resume from sleep or a change of network, either of which can break a connection
+    // unseen: every watch must answer at once.
+    void OnWakeOrNetworkChange() { m_watches.CheckAll(); }
 
     // Longest a timer may be set to: its milliseconds must fit in an int.
     static constexpr int kMaxIntervalSeconds = std::numeric_limits<int>::max() / 1000;
@@ -70,10 +76,14 @@ protected:
 
 private:
     std::uint32_t StartTimerFor(const CAccount& account);
+    // Counts over the account's watch, else queues a probe of it, when it is enabled.
+    void Check(AccountId id);
     // Queues a probe of the account unless one is queued or running already.
     void Enqueue(AccountId id);
     void StartNextProbe();
     void OnProbeDone(AccountId id, const ProbeOutcome& outcome);
+    void OnWatchCounted(AccountId id, const ProbeOutcome& outcome);
+    void Apply(CAccount& account, const ProbeOutcome& outcome);
     void ApplyResult(CAccount& account, int result);
     void ApplyToTrayAndAlerts(CAccount& account, int result);
     void AddAccountIcon(const CAccount& account);
@@ -88,4 +98,5 @@ private:
     AccountId m_running;            // the account being probed, none when 0
     // The running probe's account was edited or deleted since: its result belongs to nobody.
     bool m_runningDropped = false;
+    CAccountWatches m_watches;
 };

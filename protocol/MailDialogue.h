@@ -26,6 +26,8 @@ public:
     virtual std::string TlsStarted() = 0;
 
     virtual bool IsDone() const = 0;
+    // Done, and the connection is to stay open for a watch rather than close.
+    virtual bool KeepsConnection() const { return false; }
     virtual int Result() const = 0;
     // The server's answer to show in the status line, as text, when one arrived.
     virtual const std::optional<std::string>& StatLine() const = 0;

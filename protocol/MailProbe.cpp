@@ -7,6 +7,7 @@
 #include "accounts/AccountText.h"
 #include "protocol/AddressOrder.h"
 #include "protocol/ConnectionRace.h"
+#include "protocol/MailWatch.h"
 #include "protocol/TlsSettings.h"
 
 namespace {
@@ -199,6 +200,11 @@ void CMailProbe::Send(const std::string& bytes) {
     m_socket->flush();
 }
 
+std::shared_ptr<IMailWatch> CMailProbe::KeepConnection(QTcpSocket* socket, const IMailDialogue&) {
+    delete socket;
+    return nullptr;
+}
+
 void CMailProbe::DropRace() {
     if (m_race == nullptr) {
         return;
@@ -236,8 +242,12 @@ void CMailProbe::Finish(int result) {
         m_lookupId = -1;
     }
     DropRace();
+    ProbeOutcome outcome{.result = result, .statLine = std::nullopt, .watch = nullptr};
+    if (m_socket != nullptr && m_dialogue->KeepsConnection()) {
+        m_socket->disconnect(this);
+        outcome.watch = KeepConnection(std::exchange(m_socket, nullptr), *m_dialogue);
+    }
     DropSocket();
-    ProbeOutcome outcome{.result = result, .statLine = std::nullopt};
     if (const auto& line = m_dialogue->StatLine()) {
         outcome.statLine = QByteArray(line->data(), static_cast<qsizetype>(line->size()));
     }

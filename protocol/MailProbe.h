@@ -34,6 +34,10 @@ public:
                const ProbeOptions& options, Done done);
     ~CMailProbe() override;
 
+protected:
+    // The dialogue is done and keeps its connection: the protocol's watch takes over `socket`.
+    virtual std::shared_ptr<IMailWatch> KeepConnection(QTcpSocket* socket, const IMailDialogue& dialogue);
+
 private:
     void Begin();
     void OnLookedUp(const QHostInfo& info);

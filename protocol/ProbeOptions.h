@@ -22,6 +22,9 @@ struct ProbeOptions {
     std::chrono::milliseconds idleTimeout = kIdleTimeout;
     std::chrono::milliseconds probeTimeout = kProbeTimeout;
     std::chrono::milliseconds nextAddressDelay = kNextAddressDelay;
+    // Keeps the connection of a successful IMAP check open as a watch where the server offers IDLE.
+    // The idle limit is then also the limit for each answer on it.
+    bool watch = false;
     // Trusted for TLS besides the system's certificate authorities.
     QList<QSslCertificate> extraCaCertificates;
     // Gives a name's addresses in the order to try them, in place of the system's resolver; for

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include <QByteArray>
+
+class IMailWatch;
 
 // Result codes of one probe. A count n >= 1 means n messages wait; 0 means none.
 namespace ProbeCode {
@@ -21,4 +24,7 @@ struct ProbeOutcome {
     // The server's answer for the status line (without its line end), when one arrived: POP3's raw
     // STAT reply; IMAP's STATUS answer, or its refusal of the login or of STATUS.
     std::optional<QByteArray> statLine;
+    // The connection of a successful check, kept open where the prober was asked to and the server
+    // tells of changes itself (IMAP IDLE); it ends with the protocol's farewell once nobody holds it.
+    std::shared_ptr<IMailWatch> watch;
 };

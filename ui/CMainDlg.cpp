@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
@@ -65,6 +66,14 @@ CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
     connect(&m_scheduler, &CCheckScheduler::checkBoxesNeeded, this, &CMainDlg::SyncChecks);
     connect(&m_scheduler, &CCheckScheduler::accountsChecked, this, &CMainDlg::OnAccountsChecked);
     connect(&m_scheduler, &CCheckScheduler::statLineReceived, this, &CMainDlg::OnStatLine);
+    // A box the user clears ends that account's watch at once; the account takes the box's state
+    // at its next check, as ever.
+    connect(m_list, &QTableWidget::itemChanged, this, [this](const QTableWidgetItem* item) {
+        const CAccount* account = m_accounts.GetAt(item->row());
+        if (item->column() == kUser && item->checkState() != Qt::Checked && account != nullptr) {
+            m_scheduler.EndWatch(account->m_id);
+        }
+    });
     m_scheduler.FollowSystemEvents(parts.systemEvents);
     connect(&m_scheduler, &CCheckScheduler::countChanged, this,
             [this](AccountId id, int previous, int count) { m_notices.OnCount(id, previous, count); });
@@ -153,6 +162,7 @@ void CMainDlg::DestroyWindow(bool userIsThere) {
     AccountFileReport::SaveAtExit(this, m_accountFile, m_accounts, userIsThere);
     m_parts.tray->NotifyTray(TrayRequest::Delete, TrayId::kMain, {}, {});
     m_scheduler.RemoveAccountIcons();
+    m_scheduler.EndWatches();
 }
 
 void CMainDlg::SetupColumns() {
@@ -172,6 +182,7 @@ void CMainDlg::RefreshList() {
     m_icons.ForgetFiles();  // an edit may have pointed an account at a changed icon file
     // A selection lost between a click and "編集" would make the button do nothing.
     const int selected = SelectedRow();
+    const QSignalBlocker rebuilding(m_list);  // rows filled in are no boxes changed by the user
     m_list->clearContents();
     m_list->setRowCount(m_accounts.GetCount());
     int row = 0;
@@ -325,12 +336,14 @@ void CMainDlg::OnDelete() {
     m_scheduler.ForgetAccount(*account);
     const CAccount removed = *account;
     m_accounts.RemoveAt(position);
+    // Rows and accounts line up again before anything (a check ending while the save's message
+    // is up) reads the check boxes.
+    m_list->clearSelection();  // the next account must not be one click from deletion
+    RefreshList();
     AccountFileReport::SaveAfterChange(this, m_accountFile, m_accounts);
     if (m_keyring != nullptr) {
         m_keyring->OnDeleted(removed);
     }
-    m_list->clearSelection();  // the next account must not be one click from deletion
-    RefreshList();
 }
 
 void CMainDlg::OnStartDisp() {

@@ -7,23 +7,21 @@
 #include "protocol/ProbeOutcome.h"
 #include "protocol/imap/ImapSyntax.h"
 
-namespace {
-
-// The status line shows one line of text: a response's first, up to any NUL.
-std::string StatusLineOf(const std::string& text) {
-    return text.substr(0, text.find_first_of(std::string_view("\r\n\0", 3)));
-}
-
-}  // namespace
-
-CImapDialogue::CImapDialogue(std::string_view user, std::string_view password, Upgrade upgrade)
-    : m_user(user), m_password(password), m_upgrade(upgrade), m_result(ProbeCode::kDialogueBroken) {
+CImapDialogue::CImapDialogue(std::string_view user, std::string_view password, Upgrade upgrade, Keep keep)
+    : m_user(user),
+      m_password(password),
+      m_upgrade(upgrade),
+      m_keep(keep),
+      m_result(ProbeCode::kDialogueBroken) {
     if (HoldsLineBreakOrNul(user) || HoldsLineBreakOrNul(password)) {
         FinishWith(ProbeCode::kRefused, false);
     }
 }
 
 std::string CImapDialogue::Receive(std::string_view bytes) {
+    if (IsDone()) {
+        return {};
+    }
     std::string toSend;
     while (!IsDone() && !bytes.empty()) {
         if (AwaitsTls()) {
@@ -39,6 +37,10 @@ std::string CImapDialogue::Receive(std::string_view bytes) {
             toSend += OnResponse(m_reader.Response());
             m_reader.StartNext();
         }
+    }
+    if (m_session) {
+        // Whatever came after the check's last answer belongs to the watch.
+        m_session->unread = bytes;
     }
     return toSend;
 }
@@ -157,8 +159,19 @@ std::string CImapDialogue::OnTagged(const ImapResponseParts& parts, const std::s
             LearnCapabilitiesFromCode(parts.code);
             return AskStatus();
         case Step::Status:
-            m_statLine = ok && m_unseen ? m_statusLine : StatusLineOf(text);
-            return FinishWith(ok && m_unseen ? *m_unseen : ProbeCode::kRefused, true);
+            if (!ok || !m_unseen) {
+                m_statLine = StatusLineOf(text);
+                return FinishWith(ProbeCode::kRefused, true);
+            }
+            m_statLine = m_statusLine;
+            if (m_keep == Keep::WhereIdle && HasCapability("IDLE")) {
+                m_session = ImapSession{.capabilities = m_capabilities,
+                                        .tagNumber = m_tagNumber,
+                                        .unseen = *m_unseen,
+                                        .unread = {}};
+                return FinishWith(*m_unseen, false);
+            }
+            return FinishWith(*m_unseen, true);
         case Step::Greeting:
         case Step::TlsHandshake:
         case Step::Done:

@@ -11,6 +11,14 @@
 
 struct ImapResponseParts;
 
+// Where a check that keeps its connection left it, for the watch that goes on over it.
+struct ImapSession {
+    std::vector<std::string> capabilities;  // as the server last listed them
+    unsigned tagNumber = 0;                 // of the last tag used
+    int unseen = 0;                         // the check's count
+    std::string unread;                     // what the server sent after the check's last answer
+};
+
 // The probe's conversation with an IMAP server, without any I/O: greeting, CAPABILITY where the
 // greeting did not list them, STARTTLS where asked for, the login, `STATUS INBOX (UNSEEN)`, LOGOUT.
 // The count is INBOX's unseen messages; the status line gets the STATUS answer, or the server's
@@ -27,14 +35,17 @@ struct ImapResponseParts;
 // do before TLS is forgotten inside it and asked again.
 //
 // Every connection it ends while the server could still take a command ends with LOGOUT, whose
-// answer is not waited for.
+// answer is not waited for. Asked to keep the connection, a successful check of a server that
+// lists IDLE ends without LOGOUT instead, and the watch takes over from Session().
 class CImapDialogue : public IMailDialogue {
 public:
     enum class Upgrade { None, StartTls };
+    enum class Keep { No, WhereIdle };
 
     // Credentials holding CR, LF or NUL could smuggle commands to the server; such a dialogue is
     // over before it starts, refused.
-    CImapDialogue(std::string_view user, std::string_view password, Upgrade upgrade = Upgrade::None);
+    CImapDialogue(std::string_view user, std::string_view password, Upgrade upgrade = Upgrade::None,
+                  Keep keep = Keep::No);
 
     std::string Receive(std::string_view bytes) override;
     void EndStream() override;
@@ -44,6 +55,9 @@ public:
     std::string TlsStarted() override;
 
     bool IsDone() const override { return m_step == Step::Done; }
+    bool KeepsConnection() const override { return m_session.has_value(); }
+    // Once the connection is kept: where the watch goes on from.
+    const std::optional<ImapSession>& Session() const { return m_session; }
     int Result() const override { return m_result; }
     const std::optional<std::string>& StatLine() const override { return m_statLine; }
 
@@ -86,6 +100,8 @@ private:
     std::string m_user;
     std::string m_password;
     Upgrade m_upgrade;
+    Keep m_keep;
+    std::optional<ImapSession> m_session;
     bool m_tlsUp = false;
     bool m_greeted = false;
     std::vector<std::string> m_capabilities;

@@ -7,9 +7,16 @@
 
 // One running probe of one IMAP mailbox: its unread messages in INBOX, over TLS, plain text
 // upgraded with STARTTLS, or plain text, as the server field says (imaps://, imap+starttls://,
-// imap://). A field naming another protocol's server connects nowhere.
+// imap://). A field naming another protocol's server connects nowhere. With `options.watch`, a
+// successful check of a server that offers IDLE keeps its connection as the outcome's watch.
 class CImapProbe : public CMailProbe {
 public:
     CImapProbe(const std::string& user, const std::string& password, const std::string& server,
                const ProbeOptions& options, Done done);
+
+protected:
+    std::shared_ptr<IMailWatch> KeepConnection(QTcpSocket* socket, const IMailDialogue& dialogue) override;
+
+private:
+    std::chrono::milliseconds m_answerLimit;
 };

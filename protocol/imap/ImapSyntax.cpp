@@ -108,6 +108,10 @@ ImapResponseParts SplitResponse(std::string_view text) {
     return parts;
 }
 
+std::string StatusLineOf(std::string_view text) {
+    return std::string(text.substr(0, text.find_first_of(std::string_view("\r\n\0", 3))));
+}
+
 std::vector<std::string> ReadCapabilities(std::string_view list) {
     std::vector<std::string> names;
     while (!list.empty()) {
@@ -144,6 +148,36 @@ std::optional<std::uint64_t> ReadInboxUnseen(std::string_view rest) {
         const std::string_view value = NextWord(items);
         if (EqualsIgnoringCase(item, "UNSEEN")) {
             return ReadNumber(value);
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsMailboxChange(const ImapResponseParts& parts) {
+    if (parts.kind != ImapResponseParts::Kind::Untagged || !ReadNumber(parts.name)) {
+        return false;
+    }
+    std::string_view rest = parts.rest;
+    const std::string_view what = NextWord(rest);
+    return EqualsIgnoringCase(what, "EXISTS") || EqualsIgnoringCase(what, "EXPUNGE") ||
+           EqualsIgnoringCase(what, "FETCH");
+}
+
+std::optional<std::uint64_t> ReadEsearchCount(std::string_view rest, std::string_view tag) {
+    if (rest.starts_with('(')) {
+        const std::size_t close = rest.find(')');
+        std::string_view correlator = rest.substr(1, close == std::string_view::npos ? 0 : close - 1);
+        const std::string_view name = NextWord(correlator);
+        const auto value = ReadAstring(correlator);
+        if (close == std::string_view::npos || !EqualsIgnoringCase(name, "TAG") || value != tag) {
+            return std::nullopt;
+        }
+        rest.remove_prefix(std::min(close + 2, rest.size()));
+    }
+    while (!rest.empty()) {
+        const std::string_view item = NextWord(rest);
+        if (EqualsIgnoringCase(item, "COUNT")) {
+            return ReadNumber(NextWord(rest));
         }
     }
     return std::nullopt;

@@ -29,6 +29,9 @@ struct ImapResponseParts {
 
 ImapResponseParts SplitResponse(std::string_view text);
 
+// The status line shows one line of text: a response's first, up to any NUL.
+std::string StatusLineOf(std::string_view text);
+
 // The capabilities a CAPABILITY response or response code lists, upper-cased. `list` is what
 // follows the word CAPABILITY.
 std::vector<std::string> ReadCapabilities(std::string_view list);
@@ -40,3 +43,11 @@ std::pair<std::string_view, std::string_view> SplitCode(std::string_view code);
 // word STATUS: a mailbox name (atom, quoted string or literal), then a parenthesised list of items
 // and numbers. Nothing for another mailbox, or when the UNSEEN item is missing or no number.
 std::optional<std::uint64_t> ReadInboxUnseen(std::string_view rest);
+
+// Whether an untagged response tells of a change to the selected mailbox: a message came (EXISTS),
+// went (EXPUNGE) or had its flags changed (FETCH).
+bool IsMailboxChange(const ImapResponseParts& parts);
+
+// The COUNT an ESEARCH response (RFC 4731) gives for the command tagged `tag`. `rest` is what
+// follows the word ESEARCH. Nothing when it answers another command or gives no count.
+std::optional<std::uint64_t> ReadEsearchCount(std::string_view rest, std::string_view tag);

@@ -42,5 +42,5 @@ inline ProbeOutcome RunProbe(const std::string& user, const std::string& passwor
     EXPECT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }, 60000)) << "no report";
     EXPECT_TRUE(DeliverQueuedEvents());  // a second report queued meanwhile would have come
     EXPECT_EQ(reports, 1);
-    return outcome.value_or(ProbeOutcome{.result = 999, .statLine = std::nullopt});
+    return outcome.value_or(ProbeOutcome{.result = 999, .statLine = std::nullopt, .watch = nullptr});
 }

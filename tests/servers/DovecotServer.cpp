@@ -319,6 +319,11 @@ void DovecotServer::SetMessageCount(const std::string& user, int count) {
             box.remove(name);
         }
     }
+    Deliver(user, count);
+}
+
+void DovecotServer::Deliver(const std::string& user, int count) {
+    const QString maildir = HomeOf(user) + "/Maildir";
     static int serial = 0;
     for (int i = 0; i < count; ++i) {
         const QString name = QString("%1.M%2P%3.quillpost-test")
@@ -333,6 +338,11 @@ void DovecotServer::SetMessageCount(const std::string& user, int count) {
             throw std::runtime_error("cannot deliver " + name.toStdString());
         }
     }
+}
+
+void DovecotServer::Kick(const std::string& user) {
+    RunHostCommand("doveadm",
+                   {"-c", HostPath(m_folder.filePath("dovecot.conf")), "kick", QString::fromStdString(user)});
 }
 
 void DovecotServer::MarkSeen(const std::string& user, int count) {

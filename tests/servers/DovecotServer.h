@@ -39,6 +39,10 @@ public:
 
     // Leaves exactly `count` small messages in the user's mailbox; the next STAT sees them.
     void SetMessageCount(const std::string& user, int count);
+    // Delivers `count` more small messages, as a mail server would (an idling client hears of them).
+    void Deliver(const std::string& user, int count = 1);
+    // Drops the user's connections at once, as an administrator's `doveadm kick` does.
+    void Kick(const std::string& user);
     // Marks `count` of the user's new messages seen, as a mail program elsewhere would.
     void MarkSeen(const std::string& user, int count);
 

@@ -30,6 +30,7 @@ NativeSocket NativeOf(const QAbstractSocket& socket) {
 
 struct ScriptedPop3Server::Session {
     QTcpSocket* socket = nullptr;  // owned by the server object
+    const ServerScript* script = nullptr;
     std::size_t nextStep = 0;
     int linesReceived = 0;
     int linesAwaited = 0;
@@ -126,7 +127,7 @@ ScriptedPop3Server::ScriptedPop3Server(ServerScript script, const TestCertificat
     : ScriptedPop3Server(std::move(script), ServerTls{.certificate = tlsCertificate}, onIpv6) {}
 
 ScriptedPop3Server::ScriptedPop3Server(ServerScript script, const ServerTls& tls, bool onIpv6)
-    : m_script(std::move(script)) {
+    : m_scripts{std::move(script)} {
     if (tls.certificate != nullptr && tls.fromFirstByte) {
         auto server = std::make_unique<QSslServer>();
         server->setSslConfiguration(ServerConfiguration(tls));
@@ -140,6 +141,11 @@ ScriptedPop3Server::ScriptedPop3Server(ServerScript script, const ServerTls& tls
     if (!m_server->listen(onIpv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, 0)) {
         throw std::runtime_error("scripted server cannot listen: " + m_server->errorString().toStdString());
     }
+}
+
+ScriptedPop3Server::ScriptedPop3Server(std::vector<ServerScript> scriptsInTurn)
+    : ScriptedPop3Server(ServerScript(), ServerTls{}) {
+    m_scripts = std::move(scriptsInTurn);
 }
 
 ScriptedPop3Server::~ScriptedPop3Server() {
@@ -187,6 +193,7 @@ void ScriptedPop3Server::Accept() {
         m_sessions.push_back(std::make_unique<Session>());
         Session& session = *m_sessions.back();
         session.socket = socket;
+        session.script = &m_scripts[std::min(m_accepted++, m_scripts.size() - 1)];
         connect(socket, &QTcpSocket::readyRead, this, [this, &session] {
             const QByteArray bytes = session.socket->readAll();
             session.received += bytes;
@@ -206,7 +213,7 @@ void ScriptedPop3Server::Accept() {
 }
 
 void ScriptedPop3Server::Advance(Session& session) {
-    const auto& steps = m_script.Steps();
+    const auto& steps = session.script->Steps();
     while (!session.gone && session.nextStep < steps.size()) {
         const ServerScript::Step& step = steps[session.nextStep];
         switch (step.kind) {
@@ -214,8 +221,13 @@ void ScriptedPop3Server::Advance(Session& session) {
                 session.socket->write(step.bytes);
                 break;
             case ServerScript::Step::Kind::SendTagged: {
-                const QByteArray line = session.received.split('\n').value(session.linesAwaited - 1);
-                session.socket->write(line.left(line.indexOf(' ')) + ' ' + step.bytes);
+                const QList<QByteArray> lines = session.received.split('\n').mid(0, session.linesAwaited);
+                const auto command = std::find_if(lines.rbegin(), lines.rend(), [](const QByteArray& line) {
+                    return !line.startsWith("DONE");
+                });
+                const QByteArray tag =
+                    command == lines.rend() ? QByteArray() : command->left(command->indexOf(' '));
+                session.socket->write(tag + ' ' + step.bytes);
                 break;
             }
             case ServerScript::Step::Kind::AwaitLine:

@@ -26,7 +26,7 @@ public:
     // Sends bytes exactly as given.
     ServerScript& Send(const QByteArray& bytes);
     // Sends the first word of the last line awaited, a space and the bytes: an IMAP server's
-    // answer under the tag of the command it completes.
+    // answer under the tag of the command it completes (IDLE's, after its DONE).
     ServerScript& SendTagged(const QByteArray& bytes);
     // Waits until the client has sent one more line (ended by "\n").
     ServerScript& AwaitLine();
@@ -69,6 +69,8 @@ public:
     explicit ScriptedPop3Server(ServerScript script, const TestCertificate* tlsCertificate = nullptr,
                                 bool onIpv6 = false);
     ScriptedPop3Server(ServerScript script, const ServerTls& tls, bool onIpv6 = false);
+    // Each connection follows the script of its turn; the last one goes on for all that follow.
+    explicit ScriptedPop3Server(std::vector<ServerScript> scriptsInTurn);
     ~ScriptedPop3Server() override;
 
     quint16 Port() const;
@@ -88,7 +90,8 @@ private:
     void Accept();
     void Advance(Session& session);
 
-    ServerScript m_script;
+    std::vector<ServerScript> m_scripts;
+    std::size_t m_accepted = 0;
     std::unique_ptr<QTcpServer> m_server;
     std::vector<std::unique_ptr<Session>> m_sessions;
 };

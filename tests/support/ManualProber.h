@@ -28,7 +28,7 @@ public:
     void Finish(int result, std::optional<QByteArray> statLine = std::nullopt) {
         Pending p = std::move(pending.front());
         pending.pop_front();
-        p.done(ProbeOutcome{result, std::move(statLine)});
+        p.done(ProbeOutcome{result, std::move(statLine), nullptr});
     }
 
     std::deque<Pending> pending;
