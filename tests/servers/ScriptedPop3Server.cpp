@@ -221,13 +221,8 @@ void ScriptedPop3Server::Advance(Session& session) {
                 session.socket->write(step.bytes);
                 break;
             case ServerScript::Step::Kind::SendTagged: {
-                const QList<QByteArray> lines = session.received.split('\n').mid(0, session.linesAwaited);
-                const auto command = std::find_if(lines.rbegin(), lines.rend(), [](const QByteArray& line) {
-                    return !line.startsWith("DONE");
-                });
-                const QByteArray tag =
-                    command == lines.rend() ? QByteArray() : command->left(command->indexOf(' '));
-                session.socket->write(tag + ' ' + step.bytes);
+                const QByteArray line = session.received.split('\n').value(session.linesAwaited - 1);
+                session.socket->write(line.left(line.indexOf(' ')) + ' ' + step.bytes);
                 break;
             }
             case ServerScript::Step::Kind::AwaitLine:

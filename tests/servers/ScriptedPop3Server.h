@@ -26,7 +26,7 @@ public:
     // Sends bytes exactly as given.
     ServerScript& Send(const QByteArray& bytes);
     // Sends the first word of the last line awaited, a space and the bytes: an IMAP server's
-    // answer under the tag of the command it completes (IDLE's, after its DONE).
+    // answer under the tag of the command it completes.
     ServerScript& SendTagged(const QByteArray& bytes);
     // Waits until the client has sent one more line (ended by "\n").
     ServerScript& AwaitLine();

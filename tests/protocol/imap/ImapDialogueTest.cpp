@@ -47,12 +47,13 @@ std::string Feed(CImapDialogue& dialogue, const std::string& server, bool byteBy
 }
 
 // Plays each case twice: every piece the server sends at once, then every byte on its own.
-void Play(const std::vector<Case>& cases, Upgrade upgrade = Upgrade::None) {
+void Play(const std::vector<Case>& cases, Upgrade upgrade = Upgrade::None,
+          CImapDialogue::Keep keep = CImapDialogue::Keep::No) {
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
         for (bool byteByByte : {false, true}) {
             SCOPED_TRACE("case " + std::to_string(i) + (byteByByte ? ", byte by byte" : ""));
-            CImapDialogue dialogue(c.user, c.password, upgrade);
+            CImapDialogue dialogue(c.user, c.password, upgrade, keep);
             for (std::size_t turn = 0; turn + 1 < c.talk.size(); turn += 2) {
                 EXPECT_EQ(Feed(dialogue, c.talk[turn], byteByByte), c.talk[turn + 1])
                     << "after " << c.talk[turn];
@@ -90,6 +91,15 @@ TEST(ImapDialogue, LogsInCountsUnseenMailInInboxAndLogsOut) {
              {"* PREAUTH [CAPABILITY IMAP4rev1] logged in\r\n", "a1 STATUS INBOX (UNSEEN)\r\n",
               "* STATUS INBOX (UNSEEN 4294967295)\r\na1 OK\r\n", "a2 LOGOUT\r\n"}),
     });
+}
+
+// Asked to keep the connection for a watch (ImapWatchDialogueTest), it does so only where IDLE is
+// listed, as the server last listed its capabilities.
+TEST(ImapDialogue, AServerWithoutIdleIsLoggedOutOfAsEver) {
+    Play({Case(3, "* STATUS INBOX (UNSEEN 3)",
+               {kGreeting, kAuthenticate, "a1 OK [CAPABILITY IMAP4rev1] Logged in\r\n", kStatus,
+                "* STATUS INBOX (UNSEEN 3)\r\na2 OK\r\n", "a3 LOGOUT\r\n"})},
+         Upgrade::None, CImapDialogue::Keep::WhereIdle);
 }
 
 TEST(ImapDialogue, RefusalsAreLoginErrorsShowingTheServersLine) {
