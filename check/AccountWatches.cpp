@@ -26,6 +26,9 @@ milliseconds ReconnectDelay(int failures, double random) {
 
 CAccountWatches::CAccountWatches(CClockJumpDetector::WallClock now, QObject* parent)
     : QObject(parent), m_jumps(std::move(now)) {
+    // On time to the second: a coarse timer may fire later than kRenewal, and a late one looks like
+    // a resume.
+    m_renewal.setTimerType(Qt::PreciseTimer);
     connect(&m_renewal, &QTimer::timeout, this, &CAccountWatches::OnRenewal);
 }
 
