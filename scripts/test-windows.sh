@@ -156,7 +156,8 @@ printf 'alice,secret,127.0.0.1:%s,2,0,0,C:\\\x83\x54\x83\x45\x83\x93\x83\x68\\\x
   >"$E2E/quillpost/ACCOUNT.CSV"
 expected=$(od -An -tx1 "$E2E/quillpost/ACCOUNT.CSV" | tr -d ' \n' | sed 's/0a$/0d0a/')
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$E2E/x/display" 2>"$E2E/x/xvfb.log" &
+# -noreset: a client that connects while Xvfb resets after its last one left is turned away.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$E2E/x/display" 2>"$E2E/x/xvfb.log" &
 services+=($!)
 for _ in $(seq 100); do [[ -s $E2E/x/display ]] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$E2E/x/display")"
