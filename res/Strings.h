@@ -46,6 +46,8 @@ inline constexpr char kSaveFailed[] =
 inline constexpr char kExitSaveFailed[] =
     "アカウント ファイルを保存できませんでした。\n%1\n（%2）\n\n"
     "「再試行」でもう一度保存します。「保存せずに終了」を選ぶと、前回の保存のあとの変更は失われます。";
+// The status line at start when the file is missing but an earlier run left files beside it (%1).
+inline constexpr char kLeftBeside[] = "アカウント ファイルがありません。同じフォルダーに残されたファイル: %1";
 inline constexpr char kRetryButton[] = "再試行";
 inline constexpr char kEndWithoutSaving[] = "保存せずに終了";
 inline constexpr int kReadFailedId = 108;

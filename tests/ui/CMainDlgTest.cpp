@@ -443,6 +443,11 @@ TEST_F(MainDlgTest, AnAccountFileThatCannotBeReadIsReportedAndKeptBeforeTheFirst
     EXPECT_EQ(dir.read(keptNow.mid(dir.path().size() + 1) + "/inside"), "x");
     ASSERT_EQ(FileAccounts().GetCount(), 1);
     EXPECT_EQ(FileAccounts().GetAt(0)->m_strUser, "carol");
+
+    // Should the file then go missing, the next start points at what was kept beside it.
+    ASSERT_TRUE(QFile::remove(parts.accountFile));
+    Open();
+    EXPECT_TRUE(dlg->findChild<QLineEdit*>("IDC_STATUS")->text().contains(QFileInfo(keptNow).fileName()));
 }
 
 TEST_F(MainDlgTest, EveryFailedSaveIsReportedAndTheAccountsStayAsTheyAre) {
