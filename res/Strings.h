@@ -54,6 +54,11 @@ inline constexpr int kReadFailedId = 108;
 inline constexpr int kSaveFailedId = 109;
 inline constexpr int kExitSaveFailedId = 110;
 
+// A second start whose running copy does not answer; %1 the account file.
+inline constexpr char kRunningCopySilent[] =
+    "同じアカウント ファイルを使う Quillpost がすでに起動していますが、応答がありません。\n%1\n\n"
+    "そのプログラムを終了してから、もう一度起動してください。";
+
 // The main window's right-click menu, after the About item.
 inline constexpr char kNotifyMenuItem[] = "新着メールを通知する";
 inline constexpr char kLoginStartMenuItem[] = "ログイン時に起動する";

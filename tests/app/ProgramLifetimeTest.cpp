@@ -3,11 +3,14 @@
 // its ACCOUNT.CSV lives there, with its runtime, settings and data folders in the test's.
 #include <gtest/gtest.h>
 #ifndef _WIN32
+#include <pwd.h>
 #include <signal.h>
+#include <unistd.h>
 #endif
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <memory>
 #include <vector>
@@ -16,6 +19,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WhenModal.h"
 
 namespace {
 
@@ -106,8 +110,39 @@ TEST_F(ProgramLifetimeTest, ALockLeftByAKilledCopyDoesNotStopTheNextStart) {
     EXPECT_TRUE(next.IsRunning()) << "the next start ended";
 }
 
-// Unix signals; Windows ends a program through the session manager instead.
+// Unix users and folders; on Windows the lock lies in the user's own temporary folder.
 #ifndef _WIN32
+TEST_F(ProgramLifetimeTest, ALockTakenFirstInASharedFolderKeepsNoCopyOutAndASilentCopyIsReported) {
+    QStringList names;
+    {
+        CSingleInstance learn(accountFile);
+        ASSERT_TRUE(learn.TakeOver());
+        names = QDir(runtime.path()).entryList({"quillpost-*.lock"}, QDir::Files | QDir::Hidden);
+        ASSERT_EQ(names.size(), 1);
+    }
+    // No runtime folder (su, ssh): another user has taken Qt's fallback folder's name and the lock's
+    // name in the shared temporary folder.
+    TempDir shared;
+    QFile::setPermissions(shared.path(), QFile::Permissions(0x7777));
+    shared.write("runtime-" + QString::fromLocal8Bit(getpwuid(geteuid())->pw_name), "");
+    TempDir cache;
+    ScopedEnvironment noRuntime;
+    noRuntime.Unset("XDG_RUNTIME_DIR").Set("TMPDIR", shared.path()).Set("XDG_CACHE_HOME", cache.path());
+    QLockFile squatter(shared.file(names[0]));
+    ASSERT_TRUE(squatter.tryLock(0));
+
+    CSingleInstance running(accountFile);
+    EXPECT_TRUE(running.TakeOver());
+    CSingleInstance second(accountFile);
+    ASSERT_FALSE(second.TakeOver());
+    // This process does not answer while it waits: the second start says so and fails.
+    QString message;
+    AnswerMessageBox(&message);
+    EXPECT_EQ(HandOverToRunningCopy(second, accountFile), 1);
+    EXPECT_TRUE(message.contains(accountFile)) << message.toStdString();
+}
+
+// Unix signals; Windows ends a program through the session manager instead.
 TEST_F(ProgramLifetimeTest, TermHangUpAndInterruptEndTheProgramWithTheExitSave) {
     for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
         // The exit save writes the file as the program writes it: trimmed, the interval corrected.
