@@ -100,6 +100,18 @@ QString SocketNameFor(const QString& key) {
 #endif
 }
 
+#ifdef Q_OS_WIN
+// Windows brings a window to the front only for the program the user is working with, or one it
+// allows: this second start, which the user has just started, allows the running copy.
+void AllowToComeForward(const QLocalSocket& socket) {
+    ULONG runningCopy = 0;
+    if (!::GetNamedPipeServerProcessId(reinterpret_cast<HANDLE>(socket.socketDescriptor()), &runningCopy) ||
+        !::AllowSetForegroundWindow(runningCopy)) {
+        qWarning("quillpost: the running copy may not come to the front (error %lu)", ::GetLastError());
+    }
+}
+#endif
+
 QString LockNameFor(const QString& key) {
     const QString folder = RuntimeFolder();
     return folder.isEmpty() ? QString() : QDir(folder).filePath(key + QStringLiteral(".lock"));
@@ -140,6 +152,9 @@ bool CSingleInstance::AskRunningCopyToShow(int timeoutMs) {
         QLocalSocket socket;
         socket.connectToServer(m_socketName);
         if (socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
+#ifdef Q_OS_WIN
+            AllowToComeForward(socket);
+#endif
             socket.write(kShowRequest);
             while (socket.canReadLine() ||
                    socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
