@@ -168,6 +168,7 @@ TEST(HelpPage, HasATopicForEveryContextTheProgramUses) {
                             0x30000 + Str::kNoCommaId,
                             0x30000 + Str::kNoControlCharacterId,
                             0x30000 + Str::kNoEdgeBlankId,
+                            0x30000 + Str::kUnstorableCharacterId,
                             0x30000 + Str::kReadFailedId,
                             0x30000 + Str::kSaveFailedId,
                             0x30000 + Str::kExitSaveFailedId,
