@@ -46,6 +46,10 @@ Section "Uninstall"
   !include "${UNFILELIST}"
   Delete "$INSTDIR\uninstall.exe"
   Delete "$SMPROGRAMS\${APP}.lnk"
+  ; Start at login: the value the program's menu item writes, where it starts this installation.
+  ReadRegStr $0 HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "quillpost"
+  StrCmp $0 '"$INSTDIR\quillpost.exe"' 0 +2
+    DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "quillpost"
   ; Fails, as it should, while ACCOUNT.CSV is still there.
   RMDir "$INSTDIR"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"

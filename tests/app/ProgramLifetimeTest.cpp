@@ -2,7 +2,9 @@
 // the session ends it with a signal. Each copy of the program runs from a folder of its own, so
 // its ACCOUNT.CSV lives there, with its runtime, settings and data folders in the test's.
 #include <gtest/gtest.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
@@ -109,6 +111,21 @@ TEST_F(ProgramLifetimeTest, ALockLeftByAKilledCopyDoesNotStopTheNextStart) {
     EXPECT_TRUE(probe.AskRunningCopyToShow(kWaitMs)) << "the next start does not answer";
     EXPECT_TRUE(next.IsRunning()) << "the next start ended";
 }
+
+#ifdef _WIN32
+TEST(ProgramResources, TheManifestCarriesTheProjectsVersion) {
+    const std::wstring exe = QDir::toNativeSeparators(QUILLPOST_PATH).toStdWString();
+    const HMODULE program = ::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    const HRSRC found = ::FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // the manifest
+    ASSERT_NE(found, nullptr);
+    const QByteArray manifest(static_cast<const char*>(::LockResource(::LoadResource(program, found))),
+                              static_cast<qsizetype>(::SizeofResource(program, found)));
+    ::FreeLibrary(program);
+    EXPECT_TRUE(manifest.contains("\"HALVERN.Quillpost\" version=\"" QUILLPOST_VERSION "."))
+        << manifest.toStdString();
+}
+#endif
 
 // Unix users and folders; on Windows the lock lies in the user's own temporary folder.
 #ifndef _WIN32
