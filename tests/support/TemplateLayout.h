@@ -7,7 +7,7 @@
 #include <QAbstractButton>
 #include <QRect>
 #include <QStringList>
-#include <initializer_list>
+#include <span>
 
 #include "res/Strings.h"
 #include "ui/DialogUnits.h"
@@ -19,7 +19,7 @@ struct TemplateControl {
 };
 
 // Checks every control's place, and every button's caption.
-inline void ExpectTemplatePlaces(const QWidget& dialog, std::initializer_list<TemplateControl> controls) {
+inline void ExpectTemplatePlaces(const QWidget& dialog, std::span<const TemplateControl> controls) {
     const DialogUnits du(dialog.font());
     for (const TemplateControl& c : controls) {
         auto* widget = dialog.findChild<QWidget*>(c.id);
@@ -31,6 +31,14 @@ inline void ExpectTemplatePlaces(const QWidget& dialog, std::initializer_list<Te
             EXPECT_EQ(button->text(), Str::Text(c.caption)) << c.id;
         }
     }
+}
+
+inline QStringList IdsOf(std::span<const TemplateControl> controls) {
+    QStringList ids;
+    for (const TemplateControl& c : controls) {
+        ids << c.id;
+    }
+    return ids;
 }
 
 // The named controls Tab visits, from `first` round to it again.

@@ -57,6 +57,30 @@ protected:
     TempDir dir;
 };
 
+// The template's controls, in tab order.
+const TemplateControl kControls[] = {
+    {"IDC_USER", {50, 0, 165, 14}, ""},
+    {"IDC_PASSWORD", {50, 15, 165, 14}, ""},
+    {"IDC_SERVER", {50, 30, 165, 14}, ""},
+    {"IDC_INTERVAL", {80, 45, 20, 14}, ""},
+    {"IDC_SOUND", {10, 100, 48, 10}, Str::kSound},
+    {"IDC_SOUND_ON_MAIL", {10, 110, 96, 10}, Str::kOnMail},
+    {"IDC_SOUND_ON_INCREASE", {10, 125, 112, 10}, Str::kOnIncrease},
+    {"IDC_SOUND_FILE", {10, 140, 130, 14}, ""},
+    {"IDC_SOUND_BROWSE", {140, 140, 35, 14}, Str::kBrowse},
+    {"IDC_SOUND_PREVIEW", {175, 140, 35, 14}, Str::kPreview},
+    {"IDC_LAUNCH", {10, 165, 32, 10}, Str::kLaunch},
+    {"IDC_LAUNCH_ON_MAIL", {10, 175, 96, 10}, Str::kOnMail},
+    {"IDC_LAUNCH_ON_INCREASE", {10, 190, 112, 10}, Str::kOnIncrease},
+    {"IDC_LAUNCH_FILE", {10, 205, 130, 14}, ""},
+    {"IDC_LAUNCH_BROWSE", {140, 205, 35, 14}, Str::kBrowse},
+    {"IDC_LAUNCH_PREVIEW", {175, 205, 35, 14}, Str::kPreview},
+    {"IDOK", {90, 230, 59, 14}, Str::kOk},
+    {"IDCANCEL", {155, 230, 59, 14}, Str::kCancel},
+    {"IDC_ICON_FILE", {30, 70, 150, 14}, ""},
+    {"IDC_ICON_BROWSE", {180, 70, 35, 14}, Str::kBrowse},
+};
+
 TEST_F(AccountDlgTest, ControlsSitAtTheirTemplatePlacesWithTheirCaptions) {
     const DialogUnits du(dlg.font());
     EXPECT_EQ(dlg.windowTitle(), Str::Text(Str::kSettingsCaption));
@@ -64,28 +88,7 @@ TEST_F(AccountDlgTest, ControlsSitAtTheirTemplatePlacesWithTheirCaptions) {
     EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
     EXPECT_EQ(dlg.property(HelpContext::kProperty).toInt(), 0x20083);
 
-    ExpectTemplatePlaces(dlg, {
-                                  {"IDC_USER", {50, 0, 165, 14}, ""},
-                                  {"IDC_PASSWORD", {50, 15, 165, 14}, ""},
-                                  {"IDC_SERVER", {50, 30, 165, 14}, ""},
-                                  {"IDC_INTERVAL", {80, 45, 20, 14}, ""},
-                                  {"IDC_SOUND", {10, 100, 48, 10}, Str::kSound},
-                                  {"IDC_SOUND_ON_MAIL", {10, 110, 96, 10}, Str::kOnMail},
-                                  {"IDC_SOUND_ON_INCREASE", {10, 125, 112, 10}, Str::kOnIncrease},
-                                  {"IDC_SOUND_FILE", {10, 140, 130, 14}, ""},
-                                  {"IDC_SOUND_BROWSE", {140, 140, 35, 14}, Str::kBrowse},
-                                  {"IDC_SOUND_PREVIEW", {175, 140, 35, 14}, Str::kPreview},
-                                  {"IDC_LAUNCH", {10, 165, 32, 10}, Str::kLaunch},
-                                  {"IDC_LAUNCH_ON_MAIL", {10, 175, 96, 10}, Str::kOnMail},
-                                  {"IDC_LAUNCH_ON_INCREASE", {10, 190, 112, 10}, Str::kOnIncrease},
-                                  {"IDC_LAUNCH_FILE", {10, 205, 130, 14}, ""},
-                                  {"IDC_LAUNCH_BROWSE", {140, 205, 35, 14}, Str::kBrowse},
-                                  {"IDC_LAUNCH_PREVIEW", {175, 205, 35, 14}, Str::kPreview},
-                                  {"IDOK", {90, 230, 59, 14}, Str::kOk},
-                                  {"IDCANCEL", {155, 230, 59, 14}, Str::kCancel},
-                                  {"IDC_ICON_FILE", {30, 70, 150, 14}, ""},
-                                  {"IDC_ICON_BROWSE", {180, 70, 35, 14}, Str::kBrowse},
-                              });
+    ExpectTemplatePlaces(dlg, kControls);
     EXPECT_EQ(Find<QLabel>("IDC_ICON_PREVIEW")->pos(), du.ToPixels(5, 65, 20, 20).topLeft());
 
     QStringList labels;
@@ -119,26 +122,7 @@ TEST_F(AccountDlgTest, ControlsSitAtTheirTemplatePlacesWithTheirCaptions) {
 }
 
 TEST_F(AccountDlgTest, TabOrderIsTheTemplateOrder) {
-    EXPECT_EQ(TabOrder(Edit("IDC_USER")), (QStringList{"IDC_USER",
-                                                       "IDC_PASSWORD",
-                                                       "IDC_SERVER",
-                                                       "IDC_INTERVAL",
-                                                       "IDC_SOUND",
-                                                       "IDC_SOUND_ON_MAIL",
-                                                       "IDC_SOUND_ON_INCREASE",
-                                                       "IDC_SOUND_FILE",
-                                                       "IDC_SOUND_BROWSE",
-                                                       "IDC_SOUND_PREVIEW",
-                                                       "IDC_LAUNCH",
-                                                       "IDC_LAUNCH_ON_MAIL",
-                                                       "IDC_LAUNCH_ON_INCREASE",
-                                                       "IDC_LAUNCH_FILE",
-                                                       "IDC_LAUNCH_BROWSE",
-                                                       "IDC_LAUNCH_PREVIEW",
-                                                       "IDOK",
-                                                       "IDCANCEL",
-                                                       "IDC_ICON_FILE",
-                                                       "IDC_ICON_BROWSE"}));
+    EXPECT_EQ(TabOrder(Edit("IDC_USER")), IdsOf(kControls));
 }
 
 TEST_F(AccountDlgTest, ANewAccountShowsSixtySecondsAndTheFirstModes) {

@@ -121,19 +121,19 @@ TEST_F(MainDlgTest, ControlsSitAtTheirTemplatePlacesInTabOrder) {
     EXPECT_TRUE(dlg->windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_EQ(dlg->property(HelpContext::kProperty).toInt(), 0x20066);
 
-    ExpectTemplatePlaces(*dlg, {
-                                   {"IDOK", {160, 225, 50, 14}, Str::kCheckButton},
-                                   {"IDCANCEL", {80, 225, 50, 14}, Str::kExitButton},
-                                   {"IDC_STATUS", {5, 190, 210, 14}, nullptr},
-                                   {"IDC_ACCOUNT_LIST", {5, 0, 160, 190}, nullptr},
-                                   {"IDC_ADD", {170, 5, 50, 14}, Str::kAddButton},
-                                   {"IDC_EDIT", {170, 25, 50, 14}, Str::kEditButton},
-                                   {"IDC_DELETE", {170, 45, 50, 14}, Str::kDeleteButton},
-                                   {"IDC_START_DISP", {5, 210, 88, 10}, Str::kStartDisp},
-                               });
+    const TemplateControl controls[] = {
+        {"IDOK", {160, 225, 50, 14}, Str::kCheckButton},
+        {"IDCANCEL", {80, 225, 50, 14}, Str::kExitButton},
+        {"IDC_STATUS", {5, 190, 210, 14}, nullptr},
+        {"IDC_ACCOUNT_LIST", {5, 0, 160, 190}, nullptr},
+        {"IDC_ADD", {170, 5, 50, 14}, Str::kAddButton},
+        {"IDC_EDIT", {170, 25, 50, 14}, Str::kEditButton},
+        {"IDC_DELETE", {170, 45, 50, 14}, Str::kDeleteButton},
+        {"IDC_START_DISP", {5, 210, 88, 10}, Str::kStartDisp},
+    };
+    ExpectTemplatePlaces(*dlg, controls);
     EXPECT_TRUE(qobject_cast<QPushButton*>(Button("IDOK"))->isDefault());
-    EXPECT_EQ(TabOrder(Button("IDOK")), (QStringList{"IDOK", "IDCANCEL", "IDC_STATUS", "IDC_ACCOUNT_LIST",
-                                                     "IDC_ADD", "IDC_EDIT", "IDC_DELETE", "IDC_START_DISP"}));
+    EXPECT_EQ(TabOrder(Button("IDOK")), IdsOf(controls));
 }
 
 TEST_F(MainDlgTest, TheListShowsTheAccountsWithIconsAndCheckBoxes) {
