@@ -56,16 +56,18 @@ TEST(AnsiCodePage, TextTheCodePageCannotHoldIsRefusedOnOkNamingTheFieldAndTheCha
     QString password;
     QString sound;
     WhenModal<CAccountDlg>([&](CAccountDlg*) {
-        auto* ok = dlg.findChild<QPushButton*>("IDOK");
-        dlg.findChild<QLineEdit*>("IDC_PASSWORD")->setText(QString::fromUtf8("Café"));
+        const auto type = [&dlg](const char* box, const char* text) {
+            dlg.findChild<QLineEdit*>(box)->setText(QString::fromUtf8(text));
+        };
+        type("IDC_PASSWORD", "Café");
         AnswerMessageBox(&password);
-        ok->click();
-        dlg.findChild<QLineEdit*>("IDC_PASSWORD")->setText("Cafe");
+        dlg.accept();
+        type("IDC_PASSWORD", "Cafe");
         dlg.findChild<QPushButton*>("IDC_SOUND_BROWSE")->click();
         AnswerMessageBox(&sound);
-        ok->click();
-        dlg.findChild<QLineEdit*>("IDC_SOUND_FILE")->setText("C:\\Musica\\a.wav");
-        ok->click();
+        dlg.accept();
+        type("IDC_SOUND_FILE", "C:\\Musica\\a.wav");
+        dlg.accept();
     });
     ASSERT_EQ(dlg.exec(), QDialog::Accepted);
     const QString refusal = Str::Text(Str::kUnstorableCharacter);

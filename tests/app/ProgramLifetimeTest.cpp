@@ -1,5 +1,5 @@
 // The real program in real processes: one running copy per account file, and an orderly end when
-// the session ends it with a signal. Each copy of the program runs from a folder of its own, so
+// the session ends it. Each copy of the program runs from a folder of its own, so
 // its ACCOUNT.CSV lives there, with its runtime, settings and data folders in the test's.
 #include <gtest/gtest.h>
 #ifdef _WIN32
@@ -10,13 +10,17 @@
 #include <unistd.h>
 #endif
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
 #include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
 #include <memory>
 #include <vector>
 
+#include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -127,6 +131,25 @@ TEST(ProgramResources, TheManifestCarriesTheProjectsVersion) {
 }
 #endif
 
+// A logout that did not end the program must not leave it believing the session is ending: a
+// later "終了" whose save fails would then lose the change without offering to try again.
+TEST(SessionEnd, ALogoutEndsWithTheUsersNextActionOrItsCancellation) {
+    CSessionEnd end;
+    QWidget window;
+    window.show();
+    end.OnLogoutBegun();
+    EXPECT_TRUE(end.IsEnding());
+    QTest::mouseClick(&window, Qt::LeftButton);
+    EXPECT_FALSE(end.IsEnding());
+#ifdef _WIN32
+    end.OnLogoutBegun();
+    MSG cancelled{nullptr, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF, 0, {}};
+    qintptr result = 0;
+    QAbstractEventDispatcher::instance()->filterNativeEvent("windows_generic_MSG", &cancelled, &result);
+    EXPECT_FALSE(end.IsEnding());
+#endif
+}
+
 // Unix users and folders; on Windows the lock lies in the user's own temporary folder.
 #ifndef _WIN32
 TEST_F(ProgramLifetimeTest, ALockTakenFirstInASharedFolderKeepsNoCopyOutAndASilentCopyIsReported) {
@@ -144,7 +167,7 @@ TEST_F(ProgramLifetimeTest, ALockTakenFirstInASharedFolderKeepsNoCopyOutAndASile
     shared.write("runtime-" + QString::fromLocal8Bit(getpwuid(geteuid())->pw_name), "");
     TempDir cache;
     ScopedEnvironment noRuntime;
-    noRuntime.Unset("XDG_RUNTIME_DIR").Set("TMPDIR", shared.path()).Set("XDG_CACHE_HOME", cache.path());
+    noRuntime.Set("XDG_RUNTIME_DIR", {}).Set("TMPDIR", shared.path()).Set("XDG_CACHE_HOME", cache.path());
     QLockFile squatter(shared.file(names[0]));
     ASSERT_TRUE(squatter.tryLock(0));
 
