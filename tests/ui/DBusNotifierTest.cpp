@@ -84,6 +84,16 @@ TEST_F(DBusNotifierTest, TheDefaultActionShowsAndRaisesTheWindow) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, kWaitMs));
 }
 
+TEST_F(DBusNotifierTest, TheEndWithdrawsEveryNotificationEvenOneStillWaitingForItsId) {
+    ASSERT_TRUE(server.Start());
+    notices.OnCount(0, 0, 1);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return server.notifies.size() == 1u; }, kWaitMs));
+    notices.OnCount(1, 0, 1);  // the service has not answered this one yet
+    QMetaObject::invokeMethod(qApp, "aboutToQuit");
+    ASSERT_EQ(server.notifies.size(), 2u);
+    EXPECT_EQ(server.closes, (std::vector<uint>{server.notifies[0].id, server.notifies[1].id}));
+}
+
 TEST_F(DBusNotifierTest, WithoutAServiceOrABusNothingIsShownOrReported) {
     g_warnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(RecordWarning);
