@@ -2,7 +2,8 @@
 ; `cmake --install` made, a Start menu entry and an uninstaller. The uninstaller removes exactly the
 ; files it installed, so the user's ACCOUNT.CSV (and the folder holding it) stays.
 ;   made by cmake/MakeInstaller.cmake, which writes the two file lists
-Unicode true
+; The program is 64-bit only, and so is its installer.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
