@@ -61,15 +61,8 @@ protected:
     // Answering a second start: by then its signal handling is in place too.
     bool WaitUntilListening() const { return CSingleInstance(accountFile).AskRunningCopyToShow(kWaitMs); }
 
-    QByteArray ReadAccountFile() const {
-        QFile file(accountFile);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
-    }
-    void WriteAccountFile(const QByteArray& bytes) const {
-        QFile file(accountFile);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+    QByteArray ReadAccountFile() const { return home.read("program/ACCOUNT.CSV"); }
+    void WriteAccountFile(const QByteArray& bytes) const { home.write("program/ACCOUNT.CSV", bytes); }
 
     TempDir runtime;
     TempDir home;

@@ -51,6 +51,32 @@ protected:
         return dlg.exec();
     }
 
+    // Enters `text` into the box (an empty text: pastes the clipboard) and presses OK: the dialog
+    // must stay open, the box pointed at with its text selected; then OK takes `fixed`. Returns the
+    // message shown.
+    QString RefusedOnOk(const char* id, const QString& text, const QString& fixed) {
+        QString message;
+        const int result = Run([&] {
+            if (text.isEmpty()) {
+                Edit(id)->clear();
+                Edit(id)->setFocus();
+                QTest::keyClick(Edit(id), Qt::Key_V, Qt::ControlModifier);
+            } else {
+                Edit(id)->setText(text);
+            }
+            const QString entered = Edit(id)->text();
+            AnswerMessageBox(&message);
+            Button("IDOK")->click();
+            EXPECT_TRUE(dlg.isVisible()) << id;
+            EXPECT_EQ(dlg.focusWidget(), Edit(id)) << id;
+            EXPECT_EQ(Edit(id)->selectedText(), entered) << id;
+            Edit(id)->setText(fixed);
+            Button("IDOK")->click();
+        });
+        EXPECT_EQ(result, QDialog::Accepted) << id;
+        return message;
+    }
+
     RecordingAlertPlatform platform;
     CAlerts alerts{platform};
     CAccountDlg dlg{alerts};
@@ -245,19 +271,7 @@ TEST_F(AccountDlgTest, ACommaInAnyTextBoxIsRefusedOnOk) {
     PrepareNew();
     for (const char* id :
          {"IDC_USER", "IDC_PASSWORD", "IDC_SERVER", "IDC_SOUND_FILE", "IDC_LAUNCH_FILE", "IDC_ICON_FILE"}) {
-        QString message;
-        const int result = Run([&] {
-            Edit(id)->setText("a,b");
-            AnswerMessageBox(&message);
-            Button("IDOK")->click();
-            EXPECT_TRUE(dlg.isVisible()) << id;
-            EXPECT_EQ(dlg.focusWidget(), Edit(id));
-            EXPECT_EQ(Edit(id)->selectedText(), "a,b");
-            Edit(id)->setText("ab");
-            Button("IDOK")->click();
-        });
-        EXPECT_EQ(message, Str::Text(Str::kNoComma)) << id;
-        EXPECT_EQ(result, QDialog::Accepted) << id;
+        EXPECT_EQ(RefusedOnOk(id, "a,b", "ab"), Str::Text(Str::kNoComma)) << id;
     }
 }
 
@@ -277,26 +291,7 @@ TEST_F(AccountDlgTest, WhatTheFileCannotHoldOrWouldGiveBackChangedIsRefusedOnOk)
     };
     QGuiApplication::clipboard()->setText("secret\r\n");
     for (const Case& c : cases) {
-        QString message;
-        const int result = Run([&] {
-            if (c.text.isEmpty()) {
-                Edit(c.id)->clear();
-                Edit(c.id)->setFocus();
-                QTest::keyClick(Edit(c.id), Qt::Key_V, Qt::ControlModifier);
-            } else {
-                Edit(c.id)->setText(c.text);
-            }
-            const QString entered = Edit(c.id)->text();
-            AnswerMessageBox(&message);
-            Button("IDOK")->click();
-            EXPECT_TRUE(dlg.isVisible()) << c.id;
-            EXPECT_EQ(dlg.focusWidget(), Edit(c.id)) << c.id;
-            EXPECT_EQ(Edit(c.id)->selectedText(), entered) << c.id;
-            Edit(c.id)->setText("p w");
-            Button("IDOK")->click();
-        });
-        EXPECT_EQ(message, Str::Text(c.message)) << c.id;
-        EXPECT_EQ(result, QDialog::Accepted) << c.id;
+        EXPECT_EQ(RefusedOnOk(c.id, c.text, "p w"), Str::Text(c.message)) << c.id;
     }
     EXPECT_EQ(dlg.m_strPassword, "p w");
 }
