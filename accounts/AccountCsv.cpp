@@ -58,7 +58,7 @@ CAccount ParseAccountLine(std::string line) {
 std::string FormatAccountLine(const CAccount& a) {
     const std::string fields[kFieldCount] = {
         a.m_strUser,
-        a.m_strPassword,
+        a.m_bPasswordInKeyring ? std::string() : a.m_strPassword,
         a.m_strServer,
         std::to_string(a.m_nInterval),
         std::to_string(a.m_bSound),

@@ -18,7 +18,7 @@ std::string NextField(std::string& line);
 // One line (without its line end) to an account, with the corrections applied to the numbers.
 CAccount ParseAccountLine(std::string line);
 
-// The account's line, without its line end.
+// The account's line, without its line end. A password kept in the keyring leaves its field empty.
 std::string FormatAccountLine(const CAccount& account);
 
 // Appends one account per line of `bytes` to `list`. CR LF and LF end a line, a lone CR stays in

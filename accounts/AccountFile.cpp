@@ -10,6 +10,7 @@
 
 #include "accounts/AccountCsv.h"
 #include "accounts/InstalledCopy.h"
+#include "accounts/OwnerOnlyAccess.h"
 
 namespace {
 
@@ -81,6 +82,8 @@ bool RewriteInPlace(const QString& path, const QByteArray& bytes, QString* reaso
     return Failed(reason, why);
 }
 
+bool WriteAccounts(const QString& path, const CAccountList& list, QString* reason);
+
 }  // namespace
 
 QString AccountFilePath(const QString& executableDir, const QString& perUserDir) {
@@ -130,6 +133,18 @@ AccountFileRead LoadAccounts(const QString& path, CAccountList& list) {
 }
 
 bool SaveAccounts(const QString& path, const CAccountList& list, QString* reason) {
+    if (!WriteAccounts(path, list, reason)) {
+        return false;
+    }
+    // It holds passwords: on Windows the folder's access list would otherwise reach it. A file
+    // system without access lists keeps the file as it is.
+    RestrictToOwner(path);
+    return true;
+}
+
+namespace {
+
+bool WriteAccounts(const QString& path, const CAccountList& list, QString* reason) {
     const std::string text = FormatAccountFile(list);
     const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
     const bool isNew = !QFileInfo::exists(path);
@@ -157,3 +172,5 @@ bool SaveAccounts(const QString& path, const CAccountList& list, QString* reason
     }
     return file.commit() || Failed(reason, file.errorString());
 }
+
+}  // namespace

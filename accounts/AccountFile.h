@@ -29,6 +29,7 @@ AccountFileRead LoadAccounts(const QString& path, CAccountList& list);
 // Replaces the file with the list, atomically: on any failure the old file stays as it was.
 // Where the folder takes no new file but the file itself is writable, the file is rewritten in
 // place instead (and put back as it was should that write fail). A newly created file is readable
-// and writable by its owner only; an existing file keeps its permissions. Returns whether the new
+// and writable by its owner only; an existing file keeps its permissions, except on Windows,
+// where every save gives it an access list for its owner alone (RestrictToOwner). Returns whether the new
 // file is in place; `reason` then gets the system's words for a failure.
 bool SaveAccounts(const QString& path, const CAccountList& list, QString* reason = nullptr);

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include "accounts/AccountCsv.h"
+#include "accounts/OwnerOnlyAccess.h"
 
 namespace {
 
@@ -82,5 +83,6 @@ bool CAccountStore::KeepUnreadFile(QString* reason) {
         return Failed(reason, kept, unread.errorString());
     }
     m_keptPath = kept;
+    RestrictToOwner(kept);
     return true;
 }

@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 
-// One watched POP3 mailbox. Strings are bytes, kept exactly as read from ACCOUNT.CSV (often
+#include "accounts/AccountId.h"
+
+// One watched POP3 or IMAP mailbox. Strings are bytes, kept exactly as read from ACCOUNT.CSV (often
 // Shift_JIS) or as typed (the local 8-bit encoding); nothing here converts them.
 class CAccount {
 public:
@@ -21,9 +24,25 @@ public:
     std::uint32_t m_nTimerId = 0;   // run time only; 0: no timer
     std::int32_t m_nLastCount = 0;  // run time only
     std::int32_t m_bEnabled = 0;
+    AccountId m_id;  // run time only: given by the account list
+    // Run time only: the password lives in the desktop's keyring, and the file's field stays empty.
+    bool m_bPasswordInKeyring = false;
 
     // Only complete accounts get a timer at start-up.
     bool IsComplete() const { return !m_strUser.empty() && !m_strPassword.empty() && !m_strServer.empty(); }
 
-    bool operator==(const CAccount&) const = default;
+    // Equal when they hold the same. Which account each one is does not count, so an account read
+    // back from the file equals the one written.
+    bool operator==(const CAccount& other) const;
+
+private:
+    auto Fields() const {
+        return std::tie(m_strIconFile, m_strUser, m_strPassword, m_strServer, m_nInterval, m_bSound,
+                        m_nSoundMode, m_strSoundFile, m_bLaunch, m_nLaunchMode, m_strLaunchFile, m_nTimerId,
+                        m_nLastCount, m_bEnabled);
+    }
 };
+
+inline bool CAccount::operator==(const CAccount& other) const {
+    return Fields() == other.Fields();
+}

@@ -1,5 +1,12 @@
 #include "accounts/CAccountList.h"
 
+AccountId CAccountList::AddTail(const CAccount& account) {
+    ++m_lastId.value;
+    m_items.push_back(account);
+    m_items.back().m_id = m_lastId;
+    return m_lastId;
+}
+
 CAccount* CAccountList::GetAt(int position) {
     if (position < 0 || position >= GetCount()) {
         return nullptr;
@@ -32,4 +39,17 @@ int CAccountList::FindByTimerId(std::uint32_t timerId) const {
         }
     }
     return -1;
+}
+
+CAccount* CAccountList::Find(AccountId id) {
+    for (CAccount& account : m_items) {
+        if (account.m_id == id) {  // never 0: no account of the list has that
+            return &account;
+        }
+    }
+    return nullptr;
+}
+
+const CAccount* CAccountList::Find(AccountId id) const {
+    return const_cast<CAccountList*>(this)->Find(id);
 }

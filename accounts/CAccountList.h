@@ -5,11 +5,13 @@
 
 #include "accounts/CAccount.h"
 
-// The ordered list of accounts. A position is an account's list row and gives its tray icon id;
-// the order is the file's order followed by the accounts added in this run.
+// The ordered list of accounts. A position is an account's list row; the order is the file's order
+// followed by the accounts added in this run. Everything that must stay with an account while
+// others come and go (timers, checks, tray icons, notifications) goes by its identity instead.
 class CAccountList {
 public:
-    void AddTail(const CAccount& account) { m_items.push_back(account); }
+    // Takes in a copy at the tail, with an identity no account of this list ever had; returns it.
+    AccountId AddTail(const CAccount& account);
     int GetCount() const { return static_cast<int>(m_items.size()); }
     bool IsEmpty() const { return m_items.empty(); }
 
@@ -22,6 +24,9 @@ public:
 
     // Position of the account holding a timer id, or -1.
     int FindByTimerId(std::uint32_t timerId) const;
+    // The account with this identity, or null (deleted, or never in this list).
+    CAccount* Find(AccountId id);
+    const CAccount* Find(AccountId id) const;
 
     auto begin() { return m_items.begin(); }
     auto end() { return m_items.end(); }
@@ -30,4 +35,5 @@ public:
 
 private:
     std::vector<CAccount> m_items;
+    AccountId m_lastId;
 };

@@ -10,24 +10,24 @@ CMailNotices::CMailNotices(const CAccountList& accounts, IMailNotifier* notifier
 
 CMailNotices::~CMailNotices() {
     // A notification left behind would outlive the program that could answer its click.
-    while (!m_keyAt.empty()) {
-        Withdraw(m_keyAt.begin()->first);
+    while (!m_keyOf.empty()) {
+        Withdraw(m_keyOf.begin()->first);
     }
 }
 
-void CMailNotices::OnCount(int position, int previous, int count) {
+void CMailNotices::OnCount(AccountId id, int previous, int count) {
     if (m_notifier == nullptr) {
         return;
     }
     if (count <= 0) {
-        Withdraw(position);
+        Withdraw(id);
         return;
     }
-    const CAccount* account = m_accounts.GetAt(position);
+    const CAccount* account = m_accounts.Find(id);
     if (!m_enabled || previous >= count || account == nullptr) {
         return;
     }
-    auto [entry, added] = m_keyAt.try_emplace(position, m_nextKey);
+    auto [entry, added] = m_keyOf.try_emplace(id, m_nextKey);
     if (added) {
         ++m_nextKey;
     }
@@ -37,20 +37,11 @@ void CMailNotices::OnCount(int position, int previous, int count) {
     m_notifier->Show(entry->second, Str::Text(Str::kAppName), text);
 }
 
-void CMailNotices::OnAccountRemoved(int position) {
-    Withdraw(position);
-    std::map<int, int> moved;
-    for (const auto& [p, key] : m_keyAt) {
-        moved.emplace(p > position ? p - 1 : p, key);
-    }
-    m_keyAt = std::move(moved);
-}
-
-void CMailNotices::Withdraw(int position) {
-    const auto found = m_keyAt.find(position);
-    if (found == m_keyAt.end()) {
+void CMailNotices::Withdraw(AccountId id) {
+    const auto found = m_keyOf.find(id);
+    if (found == m_keyOf.end()) {
         return;
     }
     m_notifier->Withdraw(found->second);
-    m_keyAt.erase(found);
+    m_keyOf.erase(found);
 }

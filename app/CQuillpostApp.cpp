@@ -9,8 +9,10 @@
 #include "app/LoginStartEntry.h"
 #include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
-#include "protocol/pop3/Pop3Prober.h"
+#include "check/SystemEvents.h"
+#include "protocol/MailProber.h"
 #include "res/Strings.h"
+#include "secrets/DesktopSecretStore.h"
 #include "ui/CMainDlg.h"
 #include "ui/DesktopNotifier.h"
 #include "ui/TrayService.h"
@@ -36,18 +38,22 @@ int CQuillpostApp::Run() {
     // Declared before the window, so that they outlive it and its scheduler.
     CTrayService tray;
     CDesktopAlertPlatform alerts;
-    CPop3Prober prober;
+    CMailProber prober;
+    CDesktopSecretStore keyring;
     // The tray keeps each icon as its child, named by its id.
     const auto notifier = CDesktopNotifier::ForThisDesktop([&tray] {
         return tray.findChild<QSystemTrayIcon*>(QString::number(TrayId::kMain), Qt::FindDirectChildrenOnly);
     });
     const auto loginStart = LoginStartForThisProgram();
+    const auto systemEvents = CSystemEvents::ForThisSystem();
     CMainDlg::Parts parts;
     parts.tray = &tray;
     parts.alerts = &alerts;
     parts.prober = &prober;
     parts.notifier = notifier.get();
     parts.loginStart = loginStart.get();
+    parts.keyring = &keyring;
+    parts.systemEvents = systemEvents.get();
     parts.accountFile = accountFile;
 
     CMainDlg dialog(parts);

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ProbeTiming.h"
 #include "protocol/pop3/Pop3Probe.h"
 #include "tests/servers/BlackHoleListener.h"
 #include "tests/servers/DovecotServer.h"
@@ -31,31 +32,8 @@ const std::string kUser = "alice";
 const std::string kPassword = "secret";
 constexpr int kMessages = 3;
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// Runs the probe and waits for its report on a local event loop; returns milliseconds.
 double TimeProbe(const std::string& server, const ProbeOptions& options, int expected) {
-    QEventLoop loop;
-    int result = 999;
-    QElapsedTimer clock;
-    clock.start();
-    auto probe = ProbeMailbox(
-        kUser, kPassword, server,
-        [&](const ProbeOutcome& outcome) {
-            result = outcome.result;
-            loop.quit();
-        },
-        options);
-    loop.exec();
-    const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-    if (result != expected) {
-        throw std::runtime_error("probe gave " + std::to_string(result));
-    }
-    return ms;
+    return TimeProbe(kUser, kPassword, server, options, expected);
 }
 
 // Reads one reply line the simplest way: byte after byte up to "\n".

@@ -17,6 +17,7 @@ quick=false
 declare -A QUICK_ARGUMENTS=(
   [bench_account_file]="--benchmark_min_time=0.01"
   [probe_bench]="3"
+  [imap_bench]="3"
   [scheduler_bench]="20 20"
   [soak_bench]="10"
 )

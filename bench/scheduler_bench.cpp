@@ -27,7 +27,7 @@
 #include "alerts/Alerts.h"
 #include "check/CheckScheduler.h"
 #include "check/TrayNotifier.h"
-#include "protocol/pop3/Pop3Prober.h"
+#include "protocol/MailProber.h"
 #include "tests/servers/DovecotServer.h"
 #include "tests/support/CountingProber.h"
 #include "tests/support/ProcessMemory.h"
@@ -177,7 +177,7 @@ qint64 RunWindowRound(const std::vector<DovecotServer::User>& users, const std::
     CMainDlg::Parts parts;
     StateTray tray;
     SilentAlertPlatform platform;
-    CPop3Prober realProber;
+    CMailProber realProber;
     CountingProber prober(realProber);
     parts.tray = &tray;
     parts.alerts = &platform;
@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
     StateTray tray;
     SilentAlertPlatform platform;
     CAlerts alerts(platform);
-    CPop3Prober realProber;
+    CMailProber realProber;
     CountingProber prober(realProber);
     CCheckScheduler scheduler(accounts, tray, alerts, prober);
 
@@ -295,7 +295,7 @@ int main(int argc, char** argv) {
         const int expected = i % kEveryNthHasMail == 0 ? kMessages : 0;
         const CountingProber::Mailbox* box = prober.Find(account.m_strUser, account.m_strServer);
         wrong += box == nullptr || box->lastResult != expected;
-        withMail += tray.shown.contains(TrayId::kFirstAccount + i);
+        withMail += tray.shown.contains(TrayId::ForAccount(account.m_id));
     }
 
     std::printf(

@@ -7,6 +7,7 @@
 #include "accounts/AccountText.h"
 #include "alerts/Alerts.h"
 #include "check/AccountIcon.h"
+#include "check/SystemEvents.h"
 #include "check/TrayNotifier.h"
 #include "protocol/Prober.h"
 #include "res/Strings.h"
@@ -51,49 +52,39 @@ void CCheckScheduler::RenewTimer(CAccount& account) {
 }
 
 void CCheckScheduler::KillTimerOf(CAccount& account) {
-    if (account.m_nTimerId == 0) {
-        return;
+    if (account.m_nTimerId != 0) {
+        killTimer(static_cast<int>(account.m_nTimerId));
+        account.m_nTimerId = 0;
     }
-    killTimer(static_cast<int>(account.m_nTimerId));
-    if (account.m_nTimerId == m_running) {
-        m_runningOrphaned = true;
+    std::erase(m_queue, account.m_id);
+    if (account.m_id && account.m_id == m_running) {
+        m_runningDropped = true;
     }
-    // A queued check of this timer has no account to go to any more.
-    std::erase(m_queue, account.m_nTimerId);
-    account.m_nTimerId = 0;
 }
 
-void CCheckScheduler::OnAccountRemoved(int position, int lastCount) {
-    emit accountRemoved(position);
-    if (lastCount != 0) {
-        m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + position, {}, {});
+void CCheckScheduler::ForgetAccount(CAccount& account) {
+    KillTimerOf(account);
+    if (account.m_nLastCount != 0) {
+        m_tray.NotifyTray(TrayRequest::Delete, TrayId::ForAccount(account.m_id), {}, {});
     }
-    // Every later account moved up one place: its icon follows it to its new id.
-    for (int p = position; p < m_accounts.GetCount(); ++p) {
-        const CAccount& account = *m_accounts.GetAt(p);
-        if (account.m_nLastCount == 0) {
-            continue;
-        }
-        m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + p + 1, {}, {});
-        AddAccountIcon(p, account);
-    }
+    emit accountRemoved(account.m_id);
 }
 
 void CCheckScheduler::RemoveAccountIcons() {
-    for (int position = 0; position < m_accounts.GetCount(); ++position) {
-        if (m_accounts.GetAt(position)->m_nLastCount != 0) {
-            m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + position, {}, {});
+    for (const CAccount& account : m_accounts) {
+        if (account.m_nLastCount != 0) {
+            m_tray.NotifyTray(TrayRequest::Delete, TrayId::ForAccount(account.m_id), {}, {});
         }
     }
 }
 
-void CCheckScheduler::AddAccountIcon(int position, const CAccount& account) {
-    m_tray.NotifyTray(TrayRequest::Add, TrayId::kFirstAccount + position,
+void CCheckScheduler::AddAccountIcon(const CAccount& account) {
+    m_tray.NotifyTray(TrayRequest::Add, TrayId::ForAccount(account.m_id),
                       AccountTrayIcon(DisplayText(account.m_strIconFile)), DisplayText(account.m_strUser));
 }
 
-const CAccount* CCheckScheduler::EnabledAccountOf(std::uint32_t timerId) const {
-    const CAccount* account = m_accounts.GetAt(m_accounts.FindByTimerId(timerId));
+const CAccount* CCheckScheduler::EnabledAccount(AccountId id) const {
+    const CAccount* account = m_accounts.Find(id);
     return account != nullptr && account->m_bEnabled == 1 ? account : nullptr;
 }
 
@@ -103,7 +94,10 @@ void CCheckScheduler::timerEvent(QTimerEvent* event) {
 
 void CCheckScheduler::OnTimer(int timerId) {
     emit checkBoxesNeeded();
-    Enqueue(static_cast<std::uint32_t>(timerId));
+    const CAccount* account = m_accounts.GetAt(m_accounts.FindByTimerId(static_cast<std::uint32_t>(timerId)));
+    if (account != nullptr) {
+        Enqueue(account->m_id);
+    }
     StartNextProbe();
 }
 
@@ -112,35 +106,42 @@ void CCheckScheduler::CheckNow() {
     // An account without a timer is never checked by one either.
     for (const CAccount& account : m_accounts) {
         if (account.m_nTimerId != 0) {
-            Enqueue(account.m_nTimerId);
+            Enqueue(account.m_id);
         }
     }
     StartNextProbe();
 }
 
-void CCheckScheduler::Enqueue(std::uint32_t timerId) {
-    if (EnabledAccountOf(timerId) == nullptr) {
+void CCheckScheduler::FollowSystemEvents(CSystemEvents* events) {
+    if (events != nullptr) {
+        connect(events, &CSystemEvents::resumed, this, &CCheckScheduler::OnWakeOrNetworkChange);
+        connect(events, &CSystemEvents::networkChanged, this, &CCheckScheduler::OnWakeOrNetworkChange);
+    }
+}
+
+void CCheckScheduler::Enqueue(AccountId id) {
+    if (EnabledAccount(id) == nullptr) {
         return;
     }
     // A slow server delays the next check of its account instead of stacking checks up.
-    const bool running = m_running == timerId && !m_runningOrphaned;
-    if (running || std::find(m_queue.begin(), m_queue.end(), timerId) != m_queue.end()) {
+    const bool running = m_running == id && !m_runningDropped;
+    if (running || std::find(m_queue.begin(), m_queue.end(), id) != m_queue.end()) {
         return;
     }
-    m_queue.push_back(timerId);
+    m_queue.push_back(id);
 }
 
 void CCheckScheduler::StartNextProbe() {
-    while (m_running == 0 && !m_queue.empty()) {
-        const std::uint32_t id = m_queue.front();
+    while (!m_running && !m_queue.empty()) {
+        const AccountId id = m_queue.front();
         m_queue.pop_front();
-        const CAccount* account = EnabledAccountOf(id);
+        const CAccount* account = EnabledAccount(id);
         // Switched off while it waited: the check boxes were read again when the last probe ended.
         if (account == nullptr) {
             continue;
         }
         m_running = id;
-        m_runningOrphaned = false;
+        m_runningDropped = false;
         QPointer<CCheckScheduler> self(this);
         m_prober.Start(account->m_strUser, account->m_strPassword, account->m_strServer,
                        [self, id](const ProbeOutcome& outcome) {
@@ -151,33 +152,31 @@ void CCheckScheduler::StartNextProbe() {
     }
 }
 
-void CCheckScheduler::OnProbeDone(std::uint32_t timerId, const ProbeOutcome& outcome) {
-    const bool orphaned = m_runningOrphaned;
-    m_running = 0;
-    m_runningOrphaned = false;
-    // A deleted or re-timed account no longer holds the timer, and its result is dropped.
-    const int position = orphaned ? -1 : m_accounts.FindByTimerId(timerId);
-    if (position >= 0) {
+void CCheckScheduler::OnProbeDone(AccountId id, const ProbeOutcome& outcome) {
+    const bool dropped = m_runningDropped;
+    m_running = {};
+    m_runningDropped = false;
+    // A deleted account is not found: its identity is never given again.
+    CAccount* account = dropped ? nullptr : m_accounts.Find(id);
+    if (account != nullptr) {
         if (outcome.statLine) {
             emit statLineReceived(*outcome.statLine);
         }
-        ApplyResult(position, outcome.result);
+        ApplyResult(*account, outcome.result);
         emit accountsChecked();
     }
     StartNextProbe();
 }
 
-void CCheckScheduler::ApplyResult(int position, int result) {
-    CAccount& account = *m_accounts.GetAt(position);
+void CCheckScheduler::ApplyResult(CAccount& account, int result) {
     const int previous = account.m_nLastCount;
-    ApplyToTrayAndAlerts(position, result);
-    emit countChanged(position, previous, account.m_nLastCount);
+    ApplyToTrayAndAlerts(account, result);
+    emit countChanged(account.m_id, previous, account.m_nLastCount);
 }
 
-void CCheckScheduler::ApplyToTrayAndAlerts(int position, int result) {
-    CAccount& account = *m_accounts.GetAt(position);
+void CCheckScheduler::ApplyToTrayAndAlerts(CAccount& account, int result) {
     if (result <= 0) {
-        m_tray.NotifyTray(TrayRequest::Delete, TrayId::kFirstAccount + position, {}, {});
+        m_tray.NotifyTray(TrayRequest::Delete, TrayId::ForAccount(account.m_id), {}, {});
         if (result == 0) {
             m_tray.NotifyTray(TrayRequest::Modify, TrayId::kMain, TrayIcon::Builtin(IconId::kNoMail),
                               Str::Text(Str::kNoMail));
@@ -191,7 +190,7 @@ void CCheckScheduler::ApplyToTrayAndAlerts(int position, int result) {
         account.m_nLastCount = 0;
         return;
     }
-    AddAccountIcon(position, account);
+    AddAccountIcon(account);
     m_tray.NotifyTray(TrayRequest::Modify, TrayId::kMain, TrayIcon::Builtin(IconId::kMail),
                       QString::asprintf(Str::kMailCount, result));
     if (AlertDue(account.m_bSound, account.m_nSoundMode, account.m_nLastCount, result)) {

@@ -8,6 +8,7 @@
 #include "accounts/CAccountList.h"
 
 class CAlerts;
+class CSystemEvents;
 class IProber;
 class ITrayNotifier;
 struct ProbeOutcome;
@@ -28,11 +29,12 @@ public:
     void SetTimerForAdded(CAccount& account);
     // An edited account's timer is replaced by one at its (new) interval.
     void RenewTimer(CAccount& account);
-    // A deleted account's timer stops.
+    // The account's timer stops; a check of it that waits is dropped, and one that runs is for
+    // settings it no longer has, so its result is dropped too.
     void KillTimerOf(CAccount& account);
-    // After the account at `position` (with last count `lastCount`) left the list: its tray icon
-    // goes, and the icons of the accounts after it move to their new ids.
-    void OnAccountRemoved(int position, int lastCount);
+    // An account about to leave the list: its timer stops, and what it shows (tray icon,
+    // notification) goes. The other accounts keep theirs as they are.
+    void ForgetAccount(CAccount& account);
     // At the end: every account's tray icon goes.
     void RemoveAccountIcons();
 
@@ -40,6 +42,13 @@ public:
     void OnTimer(int timerId);
     // Every enabled account's timer as if it fired now, head to tail; the timers keep their rhythm.
     void CheckNow();
+
+    // The machine's sleep and network news (none when `events` is null) lead to OnWakeOrNetworkChange().
+    void FollowSystemEvents(CSystemEvents* events);
+    // After a resume from sleep or a change of network. What either can break unseen is a
+    // connection kept open between checks; a check opens its own at every tick, so none needs
+    // looking at again.
+    void OnWakeOrNetworkChange() {}
 
     // Longest a timer may be set to: its milliseconds must fit in an int.
     static constexpr int kMaxIntervalSeconds = std::numeric_limits<int>::max() / 1000;
@@ -49,36 +58,34 @@ signals:
     void checkBoxesNeeded();
     // After a result was applied: the window shows the new counts.
     void accountsChecked();
-    // The raw STAT reply of a probe, for the status line.
+    // The server's answer of a probe (POP3's STAT reply, IMAP's STATUS), for the status line.
     void statLineReceived(const QByteArray& line);
-    // A check moved the count of the account at `position` from `previous` to `count` (0 after
-    // an error too).
-    void countChanged(int position, int previous, int count);
-    // The account at `position` left the list.
-    void accountRemoved(int position);
+    // A check moved the account's count from `previous` to `count` (0 after an error too).
+    void countChanged(AccountId account, int previous, int count);
+    // The account is leaving the list.
+    void accountRemoved(AccountId account);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
     std::uint32_t StartTimerFor(const CAccount& account);
-    // Queues a probe of the account holding this timer unless one is queued or running already.
-    void Enqueue(std::uint32_t timerId);
+    // Queues a probe of the account unless one is queued or running already.
+    void Enqueue(AccountId id);
     void StartNextProbe();
-    void OnProbeDone(std::uint32_t timerId, const ProbeOutcome& outcome);
-    void ApplyResult(int position, int result);
-    void ApplyToTrayAndAlerts(int position, int result);
-    void AddAccountIcon(int position, const CAccount& account);
-    // The account holding this timer, when there is one and it is switched on.
-    const CAccount* EnabledAccountOf(std::uint32_t timerId) const;
+    void OnProbeDone(AccountId id, const ProbeOutcome& outcome);
+    void ApplyResult(CAccount& account, int result);
+    void ApplyToTrayAndAlerts(CAccount& account, int result);
+    void AddAccountIcon(const CAccount& account);
+    // The account with this identity, when it is still in the list and switched on.
+    const CAccount* EnabledAccount(AccountId id) const;
 
     CAccountList& m_accounts;
     ITrayNotifier& m_tray;
     CAlerts& m_alerts;
     IProber& m_prober;
-    std::deque<std::uint32_t> m_queue;  // timer ids of the accounts waiting for their probe
-    std::uint32_t m_running = 0;        // timer id of the account being probed, 0 when none
-    // The running probe's timer was killed: Qt may already have handed its id to another
-    // account's timer, so the result belongs to nobody.
-    bool m_runningOrphaned = false;
+    std::deque<AccountId> m_queue;  // the accounts waiting for their probe
+    AccountId m_running;            // the account being probed, none when 0
+    // The running probe's account was edited or deleted since: its result belongs to nobody.
+    bool m_runningDropped = false;
 };

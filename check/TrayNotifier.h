@@ -2,10 +2,16 @@
 
 #include <QString>
 
+#include "accounts/AccountId.h"
+
 // The tray as the rest of the program sees it: icons by id, each with a picture and a tooltip.
 namespace TrayId {
 inline constexpr int kMain = 2000;
-inline constexpr int kFirstAccount = 2001;  // + the account's position
+inline constexpr int kFirstAccount = 2001;  // the first account's; the others follow by identity
+// An account's icon keeps its id while other accounts are added and deleted.
+inline int ForAccount(AccountId account) {
+    return kFirstAccount + static_cast<int>(account.value) - 1;
+}
 }  // namespace TrayId
 
 enum class TrayRequest { Add = 0, Modify = 1, Delete = 2 };

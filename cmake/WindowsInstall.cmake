@@ -1,5 +1,6 @@
 # `cmake --install` on Windows: one folder with quillpost.exe, its help page, the Qt DLLs and
-# exactly the plugins it loads, and the compiler's runtime DLLs. `cpack -G ZIP` zips that folder;
+# exactly the plugins it loads, and the compiler's runtime DLLs. The keyring is the Credential
+# Manager, reached through advapi32, a part of Windows itself: nothing more to carry. `cpack -G ZIP` zips that folder;
 # res/quillpost.nsi makes the installer from it (scripts/test-windows.sh shows how).
 install(TARGETS quillpost RUNTIME DESTINATION .)
 install(FILES ${QUILLPOST_HELP_PAGE} DESTINATION .)

@@ -6,7 +6,7 @@
 #include "protocol/ProbeOutcome.h"
 
 // Starts asynchronous mailbox probes. The scheduler talks to this seam so its queueing can be
-// tested on its own; the real one speaks POP3 over the network.
+// tested on its own; the real one speaks POP3 or IMAP over the network.
 class IProber {
 public:
     using Done = std::function<void(const ProbeOutcome&)>;

@@ -12,12 +12,16 @@ constexpr std::string_view kSchemeSeparator = "://";
 struct Scheme {
     std::string_view name;
     std::uint16_t defaultPort;
-    Pop3Security security;
+    ConnectionSecurity security;
+    MailProtocol protocol;
 };
 
 constexpr Scheme kSchemes[] = {
-    {"pop3s", ServerAddress::kPop3sPort, Pop3Security::Tls},
-    {"pop3+starttls", ServerAddress::kPop3Port, Pop3Security::StartTls},
+    {"pop3s", ServerAddress::kPop3sPort, ConnectionSecurity::Tls, MailProtocol::Pop3},
+    {"pop3+starttls", ServerAddress::kPop3Port, ConnectionSecurity::StartTls, MailProtocol::Pop3},
+    {"imaps", ServerAddress::kImapsPort, ConnectionSecurity::Tls, MailProtocol::Imap},
+    {"imap+starttls", ServerAddress::kImapPort, ConnectionSecurity::StartTls, MailProtocol::Imap},
+    {"imap", ServerAddress::kImapPort, ConnectionSecurity::Plain, MailProtocol::Imap},
 };
 
 const Scheme* FindScheme(std::string_view name) {
@@ -109,6 +113,8 @@ std::optional<ServerAddress> ParseServerAddress(std::string_view server) {
     if (rest.ends_with('/')) {
         rest.remove_suffix(1);
     }
-    return ParseHostAndPort(
-        rest, ServerAddress{.host = {}, .port = scheme->defaultPort, .security = scheme->security});
+    return ParseHostAndPort(rest, ServerAddress{.host = {},
+                                                .port = scheme->defaultPort,
+                                                .security = scheme->security,
+                                                .protocol = scheme->protocol});
 }

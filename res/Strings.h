@@ -63,6 +63,20 @@ inline constexpr char kRunningCopySilent[] =
 inline constexpr char kNotifyMenuItem[] = "新着メールを通知する";
 inline constexpr char kLoginStartMenuItem[] = "ログイン時に起動する";
 inline constexpr char kCheckNowMenuItem[] = "今すぐチェック";
+inline constexpr char kKeyringMenuItem[] = "パスワードをキーリングに保存する";
+
+// The desktop's keyring. The status line tells where the passwords are; a failed tick says why in
+// a box, with %1 the keyring's or the file's words.
+inline constexpr char kKeyringUnusable[] = "キーリングを使用できません。パスワードはACCOUNT.CSVに残ります。";
+inline constexpr char kKeyringMoveOutFailed[] =
+    "パスワードをACCOUNT.CSVに戻せませんでした。パスワードはキーリングに残ります。";
+inline constexpr char kKeyringReason[] = "%1\n（%2）";
+inline constexpr int kKeyringUnusableId = 111;
+inline constexpr int kKeyringMoveOutFailedId = 112;
+// Reasons of our own.
+inline constexpr char kKeyringTimedOut[] = "キーリングが%1秒以内に応答しませんでした。";
+inline constexpr char kKeyringMismatch[] = "キーリングから読み戻したパスワードが一致しません。";
+inline constexpr char kKeyringNoReason[] = "キーリングがエラーを返しました。";
 
 // Account settings dialog.
 inline constexpr char kSettingsCaption[] = "設定";
@@ -110,7 +124,7 @@ inline constexpr int kUnstorableCharacterId = 111;
 // About box.
 inline constexpr char kAboutCaption[] = "ﾊﾞｰｼﾞｮﾝ情報 Quillpost";
 inline constexpr char kAboutVersion[] = "Quillpost Version " QUILLPOST_VERSION;
-inline constexpr char kAboutSecondLine[] = "POP3 メールボックスの見張り番";
+inline constexpr char kAboutSecondLine[] = "POP3・IMAP メールの見張り番";
 
 // Dialog fonts named by the templates.
 inline constexpr char kDialogFont[] = "ＭＳ ゴシック";

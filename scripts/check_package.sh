@@ -15,6 +15,9 @@ cmake --build build -j "$(nproc)" --target quillpost >/dev/null
 (cd build && cpack >/dev/null)
 deb=$(ls build/quillpost_*.deb | tail -n 1)
 dpkg-deb -I "$deb" | sed -n '/Depends/,/Version/p'
+# QtKeychain loads libsecret by name: no linker finds it, so the package must name it.
+dpkg-deb -f "$deb" Depends | grep -q 'libsecret-1-0' || { echo "the package does not depend on libsecret-1-0" >&2; exit 1; }
+dpkg-deb -f "$deb" Recommends | grep -q 'gnome-keyring' || { echo "the package does not recommend gnome-keyring" >&2; exit 1; }
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >/dev/null
 
 xvfb_pid=""

@@ -7,10 +7,12 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-svg-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  dovecot-pop3d openssl curl
+  dovecot-pop3d dovecot-imapd openssl curl
   xvfb trayer xdotool imagemagick x11-utils
   dbus-daemon desktop-file-utils
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring libsecret-tools
   dpkg-dev file
+  libglib2.0-dev iproute2
   pulseaudio pulseaudio-utils gstreamer1.0-pulseaudio
   fonts-noto-cjk
 )

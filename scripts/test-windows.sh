@@ -209,7 +209,8 @@ xdotool key Escape
 wait_for 30 bash -c "! kill -0 $program" || { echo "Escape did not end the program"; exit 1; }
 saved=$(od -An -tx1 "$E2E/quillpost/ACCOUNT.CSV" | tr -d ' \n')
 if [[ $saved != "$expected" ]]; then
-  echo "ACCOUNT.CSV not saved as expected:"; od -c "$E2E/quillpost/ACCOUNT.CSV"; exit 1
+  echo "ACCOUNT.CSV not saved as expected:"; od -c "$E2E/quillpost/ACCOUNT.CSV"
+  ls -la --time-style=full-iso "$E2E/quillpost"; exit 1
 fi
 echo "ended on Escape; ACCOUNT.CSV saved byte for byte (CRLF line)"
 
@@ -223,7 +224,8 @@ wineboot --end-session
 wait_for 30 bash -c "! kill -0 $program" || { echo "the session's end did not end the program"; exit 1; }
 saved=$(od -An -tx1 "$E2E/quillpost/ACCOUNT.CSV" | tr -d ' \n')
 if [[ $saved != "$expected" ]]; then
-  echo "ACCOUNT.CSV not saved at the session's end:"; od -c "$E2E/quillpost/ACCOUNT.CSV"; exit 1
+  echo "ACCOUNT.CSV not saved at the session's end:"; od -c "$E2E/quillpost/ACCOUNT.CSV"
+  ls -la --time-style=full-iso "$E2E/quillpost"; exit 1
 fi
 echo "ended with the session; ACCOUNT.CSV saved byte for byte (CRLF line)"
 echo "Windows half done in $SECONDS s"

@@ -19,7 +19,9 @@
 #include "ui/CAccountDlg.h"
 #include "ui/CheckListKeys.h"
 #include "ui/DialogUnits.h"
+#include "secrets/KeyringPasswords.h"
 #include "ui/HelpContext.h"
+#include "ui/KeyringMenuItem.h"
 #include "ui/MainMenu.h"
 #include "ui/MessageBox.h"
 #include "ui/StartDispSetting.h"
@@ -63,14 +65,20 @@ CMainDlg::CMainDlg(const Parts& parts, QWidget* parent)
     connect(&m_scheduler, &CCheckScheduler::checkBoxesNeeded, this, &CMainDlg::SyncChecks);
     connect(&m_scheduler, &CCheckScheduler::accountsChecked, this, &CMainDlg::OnAccountsChecked);
     connect(&m_scheduler, &CCheckScheduler::statLineReceived, this, &CMainDlg::OnStatLine);
+    m_scheduler.FollowSystemEvents(parts.systemEvents);
     connect(&m_scheduler, &CCheckScheduler::countChanged, this,
-            [this](int position, int previous, int count) { m_notices.OnCount(position, previous, count); });
+            [this](AccountId id, int previous, int count) { m_notices.OnCount(id, previous, count); });
     connect(&m_scheduler, &CCheckScheduler::accountRemoved, this,
-            [this](int position) { m_notices.OnAccountRemoved(position); });
+            [this](AccountId id) { m_notices.OnAccountRemoved(id); });
 
     m_menu = new CMainMenu(this, m_notices, parts.loginStart, parts.tray->IsAvailable());
     connect(m_menu, &CMainMenu::aboutRequested, this, &CMainDlg::OnAbout);
     connect(m_menu, &CMainMenu::checkNowRequested, &m_scheduler, &CCheckScheduler::CheckNow);
+    if (parts.keyring != nullptr) {
+        m_keyring = new CKeyringPasswords(m_accounts, m_accountFile, *parts.keyring, this);
+        m_keyringItem = new CKeyringMenuItem(m_menu->KeyringItem(), *m_keyring, m_status, this);
+        connect(m_keyring, &CKeyringPasswords::passwordLoaded, this, &CMainDlg::OnPasswordLoaded);
+    }
 }
 
 CMainDlg::~CMainDlg() = default;
@@ -124,6 +132,9 @@ void CMainDlg::OnInitDialog() {
     const AccountFileRead read = m_accountFile.Load(m_accounts);
     m_status->setText(AccountFileReport::LeftBeside(m_accountFile));
     m_scheduler.StartTimers();
+    if (m_keyringItem != nullptr) {
+        m_keyringItem->Start();
+    }
     SetupColumns();
     RefreshList();
     if (m_bStartDisp == 0 && m_parts.tray->IsAvailable()) {
@@ -220,6 +231,15 @@ void CMainDlg::OnAccountsChecked() {
     }
 }
 
+// A password from the keyring makes its account complete: it is checked from now on, like one
+// that was complete at start.
+void CMainDlg::OnPasswordLoaded(AccountId id) {
+    CAccount* account = m_accounts.Find(id);
+    if (account != nullptr && account->m_nTimerId == 0) {
+        m_scheduler.SetTimerForAdded(*account);
+    }
+}
+
 void CMainDlg::OnStatLine(const QByteArray& line) {
     m_status->setText(DisplayText(line.toStdString()));
 }
@@ -254,6 +274,9 @@ void CMainDlg::OnAdd() {
     dialog.StoreInto(account);
     m_scheduler.SetTimerForAdded(account);
     m_accounts.AddTail(account);
+    if (m_keyring != nullptr) {
+        m_keyring->OnAdded(account);
+    }
     AccountFileReport::SaveAfterChange(this, m_accountFile, m_accounts);
     RefreshList();
 }
@@ -265,8 +288,10 @@ void CMainDlg::OnEdit() {
     if (opened == nullptr) {
         return;
     }
+    // The account as the dialog shows it: a password from the keyring may come while it is open.
+    const CAccount shown = *opened;
     CAccountDlg dialog(m_alerts, this);
-    dialog.LoadFrom(*opened);
+    dialog.LoadFrom(shown);
     if (!RunAccountDialog(dialog)) {
         return;
     }
@@ -276,6 +301,9 @@ void CMainDlg::OnEdit() {
         return;
     }
     dialog.StoreInto(*current);
+    if (m_keyring != nullptr) {
+        m_keyring->OnEdited(shown, *current);
+    }
     m_scheduler.RenewTimer(*current);
     AccountFileReport::SaveAfterChange(this, m_accountFile, m_accounts);
     RefreshList();
@@ -295,11 +323,13 @@ void CMainDlg::OnDelete() {
     if (account == nullptr) {
         return;
     }
-    const int lastCount = account->m_nLastCount;
-    m_scheduler.KillTimerOf(*account);
+    m_scheduler.ForgetAccount(*account);
+    const CAccount removed = *account;
     m_accounts.RemoveAt(position);
-    m_scheduler.OnAccountRemoved(position, lastCount);
     AccountFileReport::SaveAfterChange(this, m_accountFile, m_accounts);
+    if (m_keyring != nullptr) {
+        m_keyring->OnDeleted(removed);
+    }
     m_list->clearSelection();  // the next account must not be one click from deletion
     RefreshList();
 }

@@ -17,7 +17,11 @@ class IProber;
 class CAccountDlg;
 class CMainMenu;
 class ILoginStart;
+class ISecretStore;
+class CKeyringPasswords;
+class CKeyringMenuItem;
 class IMailNotifier;
+class CSystemEvents;
 class DialogUnits;
 class QCheckBox;
 class QLineEdit;
@@ -32,8 +36,8 @@ public:
     static constexpr int kTemplateId = 102;
 
     // The desktop-facing parts the window works through; tests hand in recording fakes. The first
-    // three pointers must be set; without a notifier nothing is notified, without a login start
-    // its menu item is greyed.
+    // three pointers must be set; without a notifier nothing is notified, without a login start or
+    // a keyring their menu items are greyed.
     struct Parts {
         ITrayNotifier* tray = nullptr;
         IAlertPlatform* alerts = nullptr;
@@ -42,6 +46,8 @@ public:
         FileChooser chooseFile;  // the settings dialog's open-file dialog; empty: the desktop's
         IMailNotifier* notifier = nullptr;
         ILoginStart* loginStart = nullptr;
+        ISecretStore* keyring = nullptr;
+        CSystemEvents* systemEvents = nullptr;  // sleep and network news for the checks; may be null
     };
 
     explicit CMainDlg(const Parts& parts, QWidget* parent = nullptr);
@@ -84,12 +90,15 @@ private:
     int SelectedRow() const;
     int UserDecorationWidth() const;
     bool RunAccountDialog(CAccountDlg& dialog);
+    void OnPasswordLoaded(AccountId id);
 
     Parts m_parts;
     CAlerts m_alerts;
     CCheckScheduler m_scheduler;
     CMailNotices m_notices;
     CMainMenu* m_menu = nullptr;
+    CKeyringPasswords* m_keyring = nullptr;  // null without a keyring
+    CKeyringMenuItem* m_keyringItem = nullptr;
     QTableWidget* m_list = nullptr;
     CIconCache m_icons;  // the list's pictures
     QLineEdit* m_status = nullptr;

@@ -28,6 +28,8 @@ CMainMenu::CMainMenu(QWidget* window, CMailNotices& notices, ILoginStart* loginS
     m_login = AddItem(Str::kLoginStartMenuItem, kLoginStartId);
     m_login->setCheckable(true);
     m_login->setEnabled(m_loginStart != nullptr);
+    m_keyring = AddItem(Str::kKeyringMenuItem, kKeyringId);
+    m_keyring->setEnabled(false);
     connect(AddItem(Str::kCheckNowMenuItem, kCheckNowId), &QAction::triggered, this,
             &CMainMenu::checkNowRequested);
     connect(m_notify, &QAction::triggered, this, &CMainMenu::OnNotify);

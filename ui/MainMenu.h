@@ -11,7 +11,8 @@ class QAction;
 class QWidget;
 
 // The main window's right-click menu: the About box, whether new mail shows a desktop
-// notification, whether the program starts at login, and a check of every account at once. The
+// notification, whether the program starts at login, whether the passwords live in the desktop's
+// keyring, and a check of every account at once. The
 // context-menu key and Shift+F10 open it at the control that has the focus; F1 on an item opens
 // that item's help topic.
 class CMainMenu : public QObject {
@@ -23,6 +24,7 @@ public:
     static constexpr int kNotifyId = 32771;
     static constexpr int kLoginStartId = 32772;
     static constexpr int kCheckNowId = 32773;
+    static constexpr int kKeyringId = 32774;
     static constexpr int HelpContextOf(int commandId) { return 0x10000 + commandId; }
 
     // `loginStart` may be null: then the item is greyed. The "Notify" setting's default depends on
@@ -33,6 +35,9 @@ public:
     // Runs the menu at a screen position until an item is chosen or it is closed.
     void Popup(const QPoint& globalPos);
     void PopupAtFocus();
+
+    // "パスワードをキーリングに保存する", greyed until a keyring takes it over (CKeyringMenuItem).
+    QAction* KeyringItem() const { return m_keyring; }
 
 signals:
     void aboutRequested();
@@ -49,4 +54,5 @@ private:
     QPointer<QMenu> m_menu;  // the window's child, so that F1 in it falls back to the window's topic
     QAction* m_notify = nullptr;
     QAction* m_login = nullptr;
+    QAction* m_keyring = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "accounts/Decimal.h"
+#include "protocol/Credentials.h"
 #include "protocol/ProbeOutcome.h"
 
 namespace {
@@ -23,10 +24,6 @@ std::optional<int> ReadInteger(std::string_view text, std::size_t pos) {
         return std::nullopt;
     }
     return ReadDecimal(text.substr(pos));
-}
-
-bool HoldsLineBreakOrNul(std::string_view text) {
-    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
 // The line buffer is a C string: whatever follows a NUL is not part of its text.
@@ -115,10 +112,11 @@ void CPop3Dialogue::EndStream() {
     FinishWith(ProbeCode::kDialogueBroken);
 }
 
-void CPop3Dialogue::Abandon() {
+std::string CPop3Dialogue::Abandon() {
     if (!IsDone()) {
         FinishWith(IsNegotiatingTls() ? ProbeCode::kConnectError : ProbeCode::kDialogueBroken);
     }
+    return {};
 }
 
 bool CPop3Dialogue::IsNegotiatingTls() const {

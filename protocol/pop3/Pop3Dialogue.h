@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/MailDialogue.h"
 #include "protocol/pop3/Pop3LineReader.h"
 
 // What "%s %d" makes of a STAT reply: its first white-space-delimited word and the decimal
@@ -29,7 +30,7 @@ int StatResult(const StatReply& reply);
 // STLS moves it on, and any failure is a connection error: the credentials never go out in plain
 // text. Bytes after that "+OK" and before TLS cannot be told from an attacker's in the middle, who
 // would put them there to answer USER, PASS and STAT himself, so they end it as well.
-class CPop3Dialogue {
+class CPop3Dialogue : public IMailDialogue {
 public:
     enum class Upgrade { None, Stls };
 
@@ -37,22 +38,19 @@ public:
     // dialogue is over before it starts, refused.
     CPop3Dialogue(std::string_view user, std::string_view password, Upgrade upgrade = Upgrade::None);
 
-    // Bytes from the server; returns what to send now, in order (often nothing).
-    std::string Receive(std::string_view bytes);
-    // The server closed the connection, or it broke.
-    void EndStream();
-    // Gave up waiting for the server.
-    void Abandon();
+    std::string Receive(std::string_view bytes) override;
+    void EndStream() override;
+    // Sends nothing: QUIT goes out only after the STAT reply.
+    std::string Abandon() override;
 
-    // The server agreed to STLS: the caller starts TLS on the connection, then calls TlsStarted().
-    bool AwaitsTls() const { return m_step == Step::TlsHandshake; }
-    // TLS is up; returns the first command to send inside it.
-    std::string TlsStarted();
+    // The server agreed to STLS.
+    bool AwaitsTls() const override { return m_step == Step::TlsHandshake; }
+    std::string TlsStarted() override;
 
-    bool IsDone() const { return m_step == Step::Done; }
-    int Result() const { return m_result; }
+    bool IsDone() const override { return m_step == Step::Done; }
+    int Result() const override { return m_result; }
     // The STAT reply line as text (up to its first NUL), when one arrived.
-    const std::optional<std::string>& StatLine() const { return m_statLine; }
+    const std::optional<std::string>& StatLine() const override { return m_statLine; }
 
 private:
     enum class Step {

@@ -65,7 +65,7 @@ SoakRig::SoakRig() {
     options.connectTimeout = kTimeout;
     options.idleTimeout = kTimeout;
     options.extraCaCertificates = {m_dovecot->Certificate().certificate};
-    m_realProber = std::make_unique<CPop3Prober>(options);
+    m_realProber = std::make_unique<CMailProber>(options);
     m_prober = std::make_unique<CountingProber>(*m_realProber);
 }
 
@@ -211,7 +211,7 @@ void SoakRig::CheckOutcome(SoakReport& report) {
         const CAccount& account = *accounts.GetAt(p);
         const Planned& planned = m_plan[static_cast<std::size_t>(p)];
         const CountingProber::Mailbox* box = m_prober->Find(account.m_strUser, account.m_strServer);
-        const bool hasIcon = m_tray.icons.contains(TrayId::kFirstAccount + p);
+        const bool hasIcon = m_tray.icons.contains(TrayId::ForAccount(account.m_id));
         if (account.m_bEnabled != 1) {
             if (box != nullptr || hasIcon) {
                 Fault(report, account.m_strUser, "switched off, yet probed or shown");

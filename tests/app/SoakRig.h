@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "accounts/CAccount.h"
-#include "protocol/pop3/Pop3Prober.h"
+#include "protocol/MailProber.h"
 #include "tests/servers/DovecotServer.h"
 #include "tests/servers/ScriptedPop3Server.h"
 #include "tests/support/CountingProber.h"
@@ -67,7 +67,7 @@ private:
     std::vector<Planned> m_plan;
     RecordingTray m_tray;
     RecordingAlertPlatform m_platform;
-    std::unique_ptr<CPop3Prober> m_realProber;
+    std::unique_ptr<CMailProber> m_realProber;
     std::unique_ptr<CountingProber> m_prober;
     std::unique_ptr<InspectableMainDlg> m_dlg;
 };

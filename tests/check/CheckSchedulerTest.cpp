@@ -202,7 +202,7 @@ TEST_F(CheckSchedulerTest, AResultIsDroppedWhenItsAccountWasDeletedOrRetimedMean
     EXPECT_EQ(prober.pending.front().user, "stays");
     prober.Finish(2);
     EXPECT_EQ(At(1).m_nLastCount, 2);
-    EXPECT_EQ(tray.icons.keys(), (QList<int>{2002}));  // "stays" is now at position 1
+    EXPECT_EQ(tray.icons.keys(), (QList<int>{2003}));  // "stays" keeps its icon id at position 1
 }
 
 // Qt hands a freed timer id to the next timer started, so a new account can hold the id of the
@@ -212,9 +212,8 @@ TEST_F(CheckSchedulerTest, ADeletedAccountsResultNeverLandsOnTheAccountThatGetsI
     scheduler.StartTimers();
     scheduler.OnTimer(TimerOf(0));
     const std::uint32_t freedId = At(0).m_nTimerId;
-    scheduler.KillTimerOf(At(0));
+    scheduler.ForgetAccount(At(0));
     accounts.RemoveAt(0);
-    scheduler.OnAccountRemoved(0, 0);
 
     CAccount added = TestAccount{"added"};
     scheduler.SetTimerForAdded(added);
@@ -260,7 +259,7 @@ TEST_F(CheckSchedulerTest, ResultsReachTheStatusLineAndTheList) {
     EXPECT_EQ(checked.count(), 2);
 }
 
-TEST_F(CheckSchedulerTest, DeletingAnAccountMovesTheLaterIconsToTheirNewIds) {
+TEST_F(CheckSchedulerTest, DeletingAnAccountRemovesItsIconAndLeavesTheOthersUntouched) {
     for (const char* name : {"a", "b", "c", "d"}) {
         accounts.AddTail(TestAccount{name});
     }
@@ -269,12 +268,11 @@ TEST_F(CheckSchedulerTest, DeletingAnAccountMovesTheLaterIconsToTheirNewIds) {
     Check(2, 0);
     Check(3, 5);
     tray.calls.clear();
-    const int lastCount = At(1).m_nLastCount;
-    scheduler.KillTimerOf(At(1));
+    scheduler.ForgetAccount(At(1));
     accounts.RemoveAt(1);
-    scheduler.OnAccountRemoved(1, lastCount);
-    EXPECT_EQ(tray.icons.keys(), (QList<int>{2003}));
-    EXPECT_EQ(tray.icons[2003].tooltip, "d");
+    EXPECT_EQ(tray.calls,
+              (std::vector<TrayCall>{{TrayRequest::Delete, 2002, {}, {}}}));  // "d" stays as it was
+    EXPECT_EQ(tray.icons[2004].tooltip, "d");
 }
 
 TEST_F(CheckSchedulerTest, RealTimersOfOtherAccountsKeepRunningAfterAnEditAndADelete) {

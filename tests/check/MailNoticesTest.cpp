@@ -15,9 +15,9 @@ protected:
     MailNoticesTest() {
         QObject::connect(
             &scheduler, &CCheckScheduler::countChanged,
-            [this](int position, int previous, int count) { notices.OnCount(position, previous, count); });
+            [this](AccountId id, int previous, int count) { notices.OnCount(id, previous, count); });
         QObject::connect(&scheduler, &CCheckScheduler::accountRemoved,
-                         [this](int position) { notices.OnAccountRemoved(position); });
+                         [this](AccountId id) { notices.OnAccountRemoved(id); });
         notices.SetEnabled(true);
     }
 
@@ -69,9 +69,8 @@ TEST_F(MailNoticesTest, ADeletedAccountsNoticeGoesAndTheOthersKeepTheirsUntilThe
     Check(0, 1);
     Check(1, 1);
     Check(2, 1);
-    scheduler.KillTimerOf(*accounts.GetAt(1));
+    scheduler.ForgetAccount(*accounts.GetAt(1));
     accounts.RemoveAt(1);
-    scheduler.OnAccountRemoved(1, 1);
     EXPECT_EQ(notifier.requests.last(), "withdraw 2");
     Check(1, 2);  // "c", now at position 1, replaces its own notice
     EXPECT_EQ(notifier.requests.last(), "show 3");
@@ -81,8 +80,8 @@ TEST_F(MailNoticesTest, ADeletedAccountsNoticeGoesAndTheOthersKeepTheirsUntilThe
     {
         CMailNotices ending{accounts, &atEnd};
         ending.SetEnabled(true);
-        ending.OnCount(0, 0, 1);
-        ending.OnCount(1, 0, 2);
+        ending.OnCount(accounts.GetAt(0)->m_id, 0, 1);
+        ending.OnCount(accounts.GetAt(1)->m_id, 0, 2);
     }
     EXPECT_EQ(atEnd.requests,
               (QStringList{"show 1", "show 2", "withdraw 1", "withdraw 2"}));  // none outlives the program

@@ -5,7 +5,7 @@
 
 #include "alerts/Alerts.h"
 #include "check/CheckScheduler.h"
-#include "protocol/pop3/Pop3Prober.h"
+#include "protocol/MailProber.h"
 #include "res/Strings.h"
 #include "tests/servers/DovecotServer.h"
 #include "tests/servers/ScriptedPop3Server.h"
@@ -45,7 +45,7 @@ protected:
     RecordingTray tray;
     RecordingAlertPlatform platform;
     CAlerts alerts{platform};
-    CPop3Prober realProber;
+    CMailProber realProber;
     CountingProber prober{realProber};
     CCheckScheduler scheduler{accounts, tray, alerts, prober};
 };

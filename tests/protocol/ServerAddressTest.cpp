@@ -5,13 +5,16 @@
 namespace {
 
 ServerAddress Plain(const std::string& host, std::uint16_t port = 110) {
-    return {host, port, Pop3Security::Plain};
+    return {host, port, ConnectionSecurity::Plain};
 }
 ServerAddress Tls(const std::string& host, std::uint16_t port = 995) {
-    return {host, port, Pop3Security::Tls};
+    return {host, port, ConnectionSecurity::Tls};
 }
 ServerAddress StartTls(const std::string& host, std::uint16_t port = 110) {
-    return {host, port, Pop3Security::StartTls};
+    return {host, port, ConnectionSecurity::StartTls};
+}
+ServerAddress Imap(const std::string& host, std::uint16_t port, ConnectionSecurity security) {
+    return {host, port, security, MailProtocol::Imap};
 }
 
 TEST(ServerAddress, ABareHostIsPlainPop3OnPort110) {
@@ -50,10 +53,20 @@ TEST(ServerAddress, Pop3StarttlsMeansStlsOnPort110UnlessGiven) {
     EXPECT_FALSE(ParseServerAddress("pop3+tls://h").has_value());
 }
 
+TEST(ServerAddress, ImapFormsNameTheirProtectionAndDefaultPort) {
+    using enum ConnectionSecurity;
+    EXPECT_EQ(ParseServerAddress("imaps://imap.gmail.com"), Imap("imap.gmail.com", 993, Tls));
+    EXPECT_EQ(ParseServerAddress("IMAPS://[::1]:1993/"), Imap("::1", 1993, Tls));
+    EXPECT_EQ(ParseServerAddress("imap+starttls://mail.example.org"),
+              Imap("mail.example.org", 143, StartTls));
+    EXPECT_EQ(ParseServerAddress("imap://localhost"), Imap("localhost", 143, Plain));
+    EXPECT_EQ(ParseServerAddress("Imap://::1"), Imap("::1", 143, Plain));
+}
+
 TEST(ServerAddress, RefusesOtherSchemesBadPortsAndEmptyHosts) {
     for (const char* bad : {"",
                             "pop3://mail.example.org",
-                            "imaps://h",
+                            "imap4://h",
                             "http://h:110",
                             "://h",
                             "pop3s://",

@@ -16,7 +16,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <set>
 #include <stdexcept>
+#include <tuple>
 
 #include "tests/servers/HostCommand.h"
 
@@ -139,10 +141,12 @@ DovecotServer::DovecotServer(std::vector<User> users) : m_users(std::move(users)
     WriteUsers();
     // Another program may take a free port before dovecot binds it; then new ports are chosen.
     for (int attempt = 1;; ++attempt) {
-        m_pop3Port = FreePort(m_hasIpv6);
-        do {
-            m_pop3sPort = FreePort(m_hasIpv6);
-        } while (m_pop3sPort == m_pop3Port);
+        std::set<quint16> ports;
+        while (ports.size() < 4) {
+            ports.insert(FreePort(m_hasIpv6));
+        }
+        std::tie(m_pop3Port, m_pop3sPort, m_imapPort, m_imapsPort) = std::tuple(
+            *ports.begin(), *std::next(ports.begin()), *std::next(ports.begin(), 2), *ports.rbegin());
         WriteConfiguration();
         try {
             Start();
@@ -228,9 +232,11 @@ void DovecotServer::WriteConfiguration() {
     config += "base_dir = " + folder + "/run\n";
     config += "state_dir = " + folder + "/state\n";
     config += "log_path = " + folder + "/dovecot.log\n";
-    config += "protocols = pop3\n";
-    config += m_hasIpv6 ? "listen = 127.0.0.1, ::1\n" : "listen = 127.0.0.1\n";
-    config += "disable_plaintext_auth = no\nauth_mechanisms = plain\n";
+    config += "protocols = pop3 imap\n";
+    const QByteArray loopback = m_hasIpv6 ? "127.0.0.1, ::1" : "127.0.0.1";
+    config += "listen = " + loopback + "\n";
+    // Plain-text logins stay allowed wherever client and server share an address.
+    config += "disable_plaintext_auth = yes\nauth_mechanisms = plain login\n";
     // Failed logins answered at once, and no penalty for the next login from 127.0.0.1.
     config += "auth_failure_delay = 0\n";
     config += "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n";
@@ -247,6 +253,15 @@ void DovecotServer::WriteConfiguration() {
     config += "  inet_listener pop3 {\n    port = " + QByteArray::number(m_pop3Port) + "\n  }\n";
     config +=
         "  inet_listener pop3s {\n    port = " + QByteArray::number(m_pop3sPort) + "\n    ssl = yes\n  }\n";
+    if (HostUid() != 0) {
+        config += "  chroot =\n";
+    }
+    config += "}\n";
+    config += "service imap-login {\n";
+    config += "  inet_listener imap {\n    address = 127.0.0.2, " + loopback +
+              "\n    port = " + QByteArray::number(m_imapPort) + "\n  }\n";
+    config +=
+        "  inet_listener imaps {\n    port = " + QByteArray::number(m_imapsPort) + "\n    ssl = yes\n  }\n";
     if (HostUid() != 0) {
         config += "  chroot =\n";
     }
@@ -283,11 +298,12 @@ void DovecotServer::WaitUntilListening() {
                                      Log().toStdString());
         }
 #endif
-        QTcpSocket plain;
-        QTcpSocket tls;
-        plain.connectToHost(QHostAddress::LocalHost, m_pop3Port);
-        tls.connectToHost(QHostAddress::LocalHost, m_pop3sPort);
-        if (plain.waitForConnected(1000) && tls.waitForConnected(1000)) {
+        const auto listens = [](quint16 port) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            return socket.waitForConnected(1000);
+        };
+        if (listens(m_pop3Port) && listens(m_pop3sPort) && listens(m_imapPort) && listens(m_imapsPort)) {
             return;
         }
         QThread::msleep(20);
@@ -316,6 +332,16 @@ void DovecotServer::SetMessageCount(const std::string& user, int count) {
         if (!QFile::rename(staged, maildir + "/new/" + name)) {
             throw std::runtime_error("cannot deliver " + name.toStdString());
         }
+    }
+}
+
+void DovecotServer::MarkSeen(const std::string& user, int count) {
+    QDir maildir(HomeOf(user) + "/Maildir");
+    const QStringList unseen = QDir(maildir.filePath("new")).entryList(QDir::Files, QDir::Name);
+    for (const QString& name : unseen.mid(0, count)) {
+        // Maildir keeps the flags in the name, after a colon, which Windows names cannot hold: S is \Seen.
+        RunHostCommand("mv", {HostPath(maildir.filePath("new/" + name)),
+                              HostPath(maildir.filePath("cur")) + "/" + name + ":2,S"});
     }
 }
 

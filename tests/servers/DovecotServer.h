@@ -9,11 +9,13 @@
 
 #include "tests/servers/TestCertificate.h"
 
-// A real POP3 server for tests: Debian's dovecot, run in the foreground from a private
-// configuration in a temporary folder, listening on free loopback ports (127.0.0.1 and ::1), one
-// plain listener (which also offers STLS) and one TLS listener, with a self-signed certificate for
-// localhost/127.0.0.1/::1. Users come from a passwd-file; their Maildirs are filled by the test.
-// Failed logins are answered at once. The constructor returns once the server accepts connections
+// A real POP3 and IMAP server for tests: Debian's dovecot, run in the foreground from a private
+// configuration in a temporary folder, listening on free loopback ports (127.0.0.1 and ::1), for
+// each protocol one plain listener (which also offers STLS or STARTTLS) and one TLS listener, with
+// a self-signed certificate for localhost/127.0.0.1/::1. The plain IMAP listener is on 127.0.0.2
+// too, where dovecot counts a connection from 127.0.0.1 as insecure: it lists LOGINDISABLED there
+// until STARTTLS. Users come from a passwd-file; their Maildirs are filled by the test. Failed
+// logins are answered at once. The constructor returns once the server accepts connections
 // (or throws std::runtime_error); the destructor stops it and waits until it has gone.
 class DovecotServer {
 public:
@@ -29,12 +31,16 @@ public:
 
     quint16 Pop3Port() const { return m_pop3Port; }
     quint16 Pop3sPort() const { return m_pop3sPort; }
+    quint16 ImapPort() const { return m_imapPort; }
+    quint16 ImapsPort() const { return m_imapsPort; }
     bool HasIpv6() const { return m_hasIpv6; }
     // The server's certificate, for a client that is to trust it.
     const TestCertificate& Certificate() const { return m_certificate; }
 
     // Leaves exactly `count` small messages in the user's mailbox; the next STAT sees them.
     void SetMessageCount(const std::string& user, int count);
+    // Marks `count` of the user's new messages seen, as a mail program elsewhere would.
+    void MarkSeen(const std::string& user, int count);
 
     QString Log() const;
 
@@ -51,6 +57,8 @@ private:
     TestCertificate m_certificate;
     quint16 m_pop3Port = 0;
     quint16 m_pop3sPort = 0;
+    quint16 m_imapPort = 0;
+    quint16 m_imapsPort = 0;
     bool m_hasIpv6 = false;
     uint m_mailUid = 0;
     uint m_mailGid = 0;

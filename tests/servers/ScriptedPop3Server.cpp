@@ -82,6 +82,11 @@ ServerScript& ServerScript::Send(const QByteArray& bytes) {
     return *this;
 }
 
+ServerScript& ServerScript::SendTagged(const QByteArray& bytes) {
+    m_steps.push_back({Step::Kind::SendTagged, bytes});
+    return *this;
+}
+
 ServerScript& ServerScript::AwaitLine() {
     m_steps.push_back({Step::Kind::AwaitLine, {}});
     return *this;
@@ -208,6 +213,11 @@ void ScriptedPop3Server::Advance(Session& session) {
             case ServerScript::Step::Kind::Send:
                 session.socket->write(step.bytes);
                 break;
+            case ServerScript::Step::Kind::SendTagged: {
+                const QByteArray line = session.received.split('\n').value(session.linesAwaited - 1);
+                session.socket->write(line.left(line.indexOf(' ')) + ' ' + step.bytes);
+                break;
+            }
             case ServerScript::Step::Kind::AwaitLine:
                 if (session.linesReceived == session.linesAwaited) {
                     return;

@@ -17,7 +17,7 @@ class QTcpSocket;
 class ServerScript {
 public:
     struct Step {
-        enum class Kind { Send, AwaitLine, Close, Reset, StartTls, Drip };
+        enum class Kind { Send, SendTagged, AwaitLine, Close, Reset, StartTls, Drip };
         Kind kind;
         QByteArray bytes;
         std::chrono::milliseconds interval{0};
@@ -25,6 +25,9 @@ public:
 
     // Sends bytes exactly as given.
     ServerScript& Send(const QByteArray& bytes);
+    // Sends the first word of the last line awaited, a space and the bytes: an IMAP server's
+    // answer under the tag of the command it completes.
+    ServerScript& SendTagged(const QByteArray& bytes);
     // Waits until the client has sent one more line (ended by "\n").
     ServerScript& AwaitLine();
     // Ends the server's side in order (after what was sent has gone out); what the client still
@@ -56,9 +59,9 @@ struct ServerTls {
     bool onlyTls11 = false;
 };
 
-// A POP3 server on 127.0.0.1 (or ::1) in this process that follows a script on each connection
-// and records every byte clients send (inside TLS: as decrypted). With a certificate it speaks TLS
-// from the first byte. It runs on the test's own event loop.
+// A POP3 server (or IMAP, with tagged answers) on 127.0.0.1 (or ::1) in this process that follows a script on
+// each connection and records every byte clients send (inside TLS: as decrypted). With a certificate it
+// speaks TLS from the first byte. It runs on the test's own event loop.
 class ScriptedPop3Server : public QObject {
     Q_OBJECT
 

@@ -337,9 +337,9 @@ TEST_F(MainDlgTest, DeleteAsksThenRemovesTheAccountItsTimerAndItsTrayIcon) {
     EXPECT_EQ(At(1).m_bEnabled, 1);
     EXPECT_EQ(Cell(0, 0), "b");
     EXPECT_TRUE(List()->selectionModel()->selectedRows().isEmpty());
-    // "b" moved up: its icon now has its new id, and nothing of "a" is left in the tray.
-    EXPECT_EQ(tray.icons.value(2001).tooltip, "b");
-    EXPECT_FALSE(tray.icons.contains(2002));
+    // "b" moved up but keeps its icon, and nothing of "a" is left in the tray.
+    EXPECT_EQ(tray.icons.value(2002).tooltip, "b");
+    EXPECT_FALSE(tray.icons.contains(2001));
     const CAccountList saved = FileAccounts();
     ASSERT_EQ(saved.GetCount(), 2);
     EXPECT_EQ(saved.GetAt(1)->m_bEnabled, 1);
@@ -575,7 +575,8 @@ TEST_F(MainDlgTest, ARightClickOffersTheAboutBoxAndTheDesktopItems) {
             }
         }
         EXPECT_EQ(items, (QStringList{Str::Text(Str::kAboutMenuItem), Str::Text("新着メールを通知する"),
-                                      Str::Text("ログイン時に起動する"), Str::Text("今すぐチェック")}));
+                                      Str::Text("ログイン時に起動する"), Str::Text("パスワードをキーリングに保存する"),
+                                      Str::Text("今すぐチェック")}));
         WhenModal<CAboutDlg>([&](CAboutDlg* about) {
             aboutShown = true;
             about->accept();

@@ -26,11 +26,7 @@ void RecordWarning(QtMsgType type, const QMessageLogContext&, const QString& mes
 // test's notification service.
 class DBusNotifierTest : public ::testing::Test {
 protected:
-    DBusNotifierTest() {
-        accounts.AddTail(TestAccount{"alice"});
-        accounts.AddTail(TestAccount{"bob"});
-        notices.SetEnabled(true);
-    }
+    DBusNotifierTest() { notices.SetEnabled(true); }
 
     void SetUp() override {
         ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under with-session-bus.sh";
@@ -38,13 +34,15 @@ protected:
 
     NotificationServer server;
     CAccountList accounts;
+    const AccountId alice = accounts.AddTail(TestAccount{"alice"});
+    const AccountId bob = accounts.AddTail(TestAccount{"bob"});
     CDBusNotifier notifier;
     CMailNotices notices{accounts, &notifier};
 };
 
 TEST_F(DBusNotifierTest, ARiseNotifiesOnceAnotherReplacesItAndZeroClosesIt) {
     ASSERT_TRUE(server.Start());
-    notices.OnCount(0, 0, 2);
+    notices.OnCount(alice, 0, 2);
     ASSERT_TRUE(QTest::qWaitFor([this] { return server.notifies.size() == 1u; }, kWaitMs));
     const NotificationServer::Received first = server.notifies[0];
     std::cout << NotificationServer::Describe(first).toStdString() << "\n";
@@ -56,20 +54,20 @@ TEST_F(DBusNotifierTest, ARiseNotifiesOnceAnotherReplacesItAndZeroClosesIt) {
     EXPECT_EQ(first.hints.value("desktop-entry").toString(), "quillpost");
     EXPECT_EQ(NotificationServer::ImageSize(first), QSize(48, 48));
 
-    notices.OnCount(0, 2, 2);  // no rise: nothing goes out
-    notices.OnCount(0, 2, 5);
+    notices.OnCount(alice, 2, 2);  // no rise: nothing goes out
+    notices.OnCount(alice, 2, 5);
     ASSERT_TRUE(QTest::qWaitFor([this] { return server.notifies.size() == 2u; }, kWaitMs));
     EXPECT_EQ(server.notifies[1].replacesId, first.id);
     EXPECT_EQ(server.notifies[1].body, Str::Text("alice (pop.example.test)\nメールが5通あります。"));
 
     // Two rises before the service answered the first: the second still replaces the first.
-    notices.OnCount(1, 0, 1);
-    notices.OnCount(1, 1, 2);
+    notices.OnCount(bob, 0, 1);
+    notices.OnCount(bob, 1, 2);
     ASSERT_TRUE(QTest::qWaitFor([this] { return server.notifies.size() == 4u; }, kWaitMs));
     EXPECT_EQ(server.notifies[3].replacesId, server.notifies[2].id);
     EXPECT_NE(server.notifies[2].id, first.id);
 
-    notices.OnCount(0, 5, 0);
+    notices.OnCount(alice, 5, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.closes == std::vector<uint>{first.id}; }, kWaitMs));
 }
 
@@ -77,7 +75,7 @@ TEST_F(DBusNotifierTest, TheDefaultActionShowsAndRaisesTheWindow) {
     ASSERT_TRUE(server.Start());
     QWidget window;
     notifier.SetOwnerWindow(&window);
-    notices.OnCount(0, 0, 1);
+    notices.OnCount(alice, 0, 1);
     ASSERT_TRUE(QTest::qWaitFor([this] { return server.notifies.size() == 1u; }, kWaitMs));
     ASSERT_FALSE(window.isVisible());
     server.InvokeAction(server.notifies[0].id, "default");
@@ -86,9 +84,9 @@ TEST_F(DBusNotifierTest, TheDefaultActionShowsAndRaisesTheWindow) {
 
 TEST_F(DBusNotifierTest, TheEndWithdrawsEveryNotificationEvenOneStillWaitingForItsId) {
     ASSERT_TRUE(server.Start());
-    notices.OnCount(0, 0, 1);
+    notices.OnCount(alice, 0, 1);
     ASSERT_TRUE(QTest::qWaitFor([this] { return server.notifies.size() == 1u; }, kWaitMs));
-    notices.OnCount(1, 0, 1);  // the service has not answered this one yet
+    notices.OnCount(bob, 0, 1);  // the service has not answered this one yet
     QMetaObject::invokeMethod(qApp, "aboutToQuit");
     ASSERT_EQ(server.notifies.size(), 2u);
     EXPECT_EQ(server.closes, (std::vector<uint>{server.notifies[0].id, server.notifies[1].id}));
@@ -97,8 +95,8 @@ TEST_F(DBusNotifierTest, TheEndWithdrawsEveryNotificationEvenOneStillWaitingForI
 TEST_F(DBusNotifierTest, WithoutAServiceOrABusNothingIsShownOrReported) {
     g_warnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(RecordWarning);
-    notices.OnCount(0, 0, 1);
-    notices.OnCount(0, 1, 3);
+    notices.OnCount(alice, 0, 1);
+    notices.OnCount(alice, 1, 3);
     {
         CDBusNotifier offBus(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
                                                            QStringLiteral("no-bus")));
@@ -108,7 +106,7 @@ TEST_F(DBusNotifierTest, WithoutAServiceOrABusNothingIsShownOrReported) {
     // Once a service comes, the next rise is shown as a new notification: the failed calls left
     // nothing behind that waits or replaces.
     ASSERT_TRUE(server.Start());
-    notices.OnCount(0, 3, 4);
+    notices.OnCount(alice, 3, 4);
     const bool shown = QTest::qWaitFor([this] { return server.notifies.size() == 1u; }, kWaitMs);
     qInstallMessageHandler(previous);
     ASSERT_TRUE(shown);

@@ -6,8 +6,8 @@
 #include <functional>
 #include <memory>
 
-#include "protocol/pop3/Pop3Prober.h"
-#include "tests/protocol/pop3/ProbeTestSupport.h"
+#include "protocol/MailProber.h"
+#include "tests/protocol/ProbeTestSupport.h"
 #include "tests/servers/DovecotServer.h"
 
 namespace {
@@ -100,7 +100,7 @@ TEST_F(Pop3ProbeDovecot, AnUntrustedCertificateIsAConnectionError) {
 TEST_F(Pop3ProbeDovecot, TheProberRunsProbesSideBySideAndReportsEachOnce) {
     s_server->SetMessageCount("alice", 4);
     s_server->SetMessageCount("bob", 1);
-    CPop3Prober prober(Trusting());
+    CMailProber prober(Trusting());
     std::vector<std::pair<std::string, int>> reports;
     // Every probe holds its callback, and with it a share of this token, until the prober lets the
     // probe go: then no further report can come.
@@ -125,7 +125,7 @@ TEST_F(Pop3ProbeDovecot, TheProberRunsProbesSideBySideAndReportsEachOnce) {
 
 TEST_F(Pop3ProbeDovecot, TheNextProbeMayStartFromInsideDone) {
     s_server->SetMessageCount("alice", 2);
-    CPop3Prober prober(Trusting());
+    CMailProber prober(Trusting());
     std::vector<int> results;
     auto token = std::make_shared<int>();
     const std::weak_ptr<int> callbackCopies = token;
@@ -146,7 +146,7 @@ TEST_F(Pop3ProbeDovecot, TheNextProbeMayStartFromInsideDone) {
 TEST_F(Pop3ProbeDovecot, DestroyingTheProberAbandonsItsProbes) {
     bool reported = false;
     {
-        CPop3Prober prober(Trusting());
+        CMailProber prober(Trusting());
         prober.Start("alice", "secret", Plain(), [&](const ProbeOutcome&) { reported = true; });
         prober.Start("bob", "hunter2", Tls(), [&](const ProbeOutcome&) { reported = true; });
     }

@@ -14,8 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "protocol/MailProber.h"
 #include "protocol/pop3/Pop3Probe.h"
-#include "tests/protocol/pop3/ProbeTestSupport.h"
+#include "tests/protocol/ProbeTestSupport.h"
 #ifndef _WIN32
 #include "tests/servers/BlackHoleListener.h"
 #endif
@@ -496,6 +497,10 @@ TEST_F(Pop3ProbeTls, RefusesServersOlderThanTls12WhateverTheDefault) {
                                          TestProbeOptions({s_good->certificate}));
     EXPECT_EQ(tls.outcome.result, ProbeCode::kConnectError);
     EXPECT_FALSE(tls.sent.contains("USER"));
+    // IMAP's TLS sockets come from the same place.
+    const std::string imaps = "imaps://127.0.0.1:" + std::to_string(tlsServer.Port());
+    EXPECT_EQ(RunProbe("a", "p", imaps, TestProbeOptions({s_good->certificate}), StartMailProbe).result,
+              ProbeCode::kConnectError);
 
     ScriptedPop3Server stlsServer(
         ServerScript::Conversation(kGreeting, {"+OK\r\nSTLS\r\n.\r\n", "+OK\r\n"})

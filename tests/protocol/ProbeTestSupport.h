@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,12 +21,17 @@ inline ProbeOptions TestProbeOptions(const QList<QSslCertificate>& trusted = {})
     return options;
 }
 
+// Starts a probe: ProbeMailbox for POP3 alone, StartMailProbe for the protocol the form names.
+using StartProbe = std::function<std::unique_ptr<CMailProbe>(
+    const std::string&, const std::string&, const std::string&, CMailProbe::Done, const ProbeOptions&)>;
+
 // Probes and waits for the report; checks that it came once and never from inside the call.
 inline ProbeOutcome RunProbe(const std::string& user, const std::string& password, const std::string& server,
-                             const ProbeOptions& options = TestProbeOptions()) {
+                             const ProbeOptions& options = TestProbeOptions(),
+                             const StartProbe& start = ProbeMailbox) {
     std::optional<ProbeOutcome> outcome;
     int reports = 0;
-    auto probe = ProbeMailbox(
+    auto probe = start(
         user, password, server,
         [&](const ProbeOutcome& reported) {
             outcome = reported;
