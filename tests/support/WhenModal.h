@@ -18,18 +18,18 @@ template <class Window>
 QPointer<QTimer> WhenShown(std::function<Window*()> find, std::function<void(Window*)> answer,
                            std::function<void()> giveUp, int timeoutMs) {
     auto* poll = new QTimer;
-    auto* clock = new QElapsedTimer;
-    clock->start();
+    // Held by the connection, so it goes with the watch however the watch goes.
+    QElapsedTimer clock;
+    clock.start();
     poll->setInterval(5);
     QObject::connect(poll, &QTimer::timeout, [poll, clock, find, answer, giveUp, timeoutMs] {
         Window* window = find();
         const bool found = window != nullptr && window->isVisible();
-        if (!found && clock->elapsed() < timeoutMs) {
+        if (!found && clock.elapsed() < timeoutMs) {
             return;
         }
         poll->stop();
         poll->deleteLater();
-        delete clock;
         if (found) {
             answer(window);
         } else {
