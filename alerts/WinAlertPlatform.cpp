@@ -15,8 +15,13 @@ std::wstring Native(const QString& file) {
     return QDir::toNativeSeparators(file).toStdWString();
 }
 
-// The shell reports failure as a number below 32 in place of an instance handle.
+// The shell reports failure as a number below 32 in place of an instance handle. An empty or
+// relative name is refused, as elsewhere: the shell would look it up (the working folder, the
+// system's folders, PATH) and could start a program the user never chose.
 bool ShellExecuteVerb(const wchar_t* verb, const QString& file, int show) {
+    if (file.isEmpty() || QDir::isRelativePath(file)) {
+        return false;
+    }
     const HINSTANCE result = ::ShellExecuteW(nullptr, verb, Native(file).c_str(), nullptr, nullptr, show);
     return reinterpret_cast<INT_PTR>(result) >= 32;
 }

@@ -31,8 +31,7 @@ int CQuillpostApp::Run() {
     CSingleInstance instance(accountFile);
     if (!instance.TakeOver()) {
         // Another copy watches these accounts: it comes forward, and the file stays its own.
-        instance.AskRunningCopyToShow();
-        return 0;
+        return HandOverToRunningCopy(instance, accountFile);
     }
     CHelpLauncher help(CHelpLauncher::HelpFileForThisProgram());
     m_app.installEventFilter(&help);

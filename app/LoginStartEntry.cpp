@@ -23,13 +23,16 @@ QStringList DesktopFileLines() {
     return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
-QString ExecLineOf(const QString& contents) {
-    for (const QString& line : contents.split('\n')) {
-        if (line.startsWith(QLatin1String(kExecKey))) {
-            return line.mid(static_cast<int>(qstrlen(kExecKey)));
+// A key's value in a desktop file's lines (its last, as the desktop reads them), or a null string.
+QString ValueOf(const QStringList& lines, QLatin1String key) {
+    QString value;
+    for (const QString& line : lines) {
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals > 0 && QStringView(line).first(equals).trimmed() == key) {
+            value = line.mid(equals + 1).trimmed();
         }
     }
-    return {};
+    return value;
 }
 
 }  // namespace
@@ -76,12 +79,17 @@ QString CXdgAutostartEntry::Contents() const {
     return lines.join('\n') + '\n';
 }
 
+// Only an entry that starts this executable counts, and only while the desktop's own settings have
+// not switched it off (they write Hidden=true, or GNOME's X-GNOME-Autostart-enabled=false).
 bool CXdgAutostartEntry::IsOn() const {
     QFile file(FilePath());
     if (!file.open(QIODevice::ReadOnly)) {
         return false;
     }
-    return ExecLineOf(QString::fromUtf8(file.readAll())) == ExecValue(m_executable);
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    return ValueOf(lines, QLatin1String("Exec")) == ExecValue(m_executable) &&
+           ValueOf(lines, QLatin1String("Hidden")) != QLatin1String("true") &&
+           ValueOf(lines, QLatin1String("X-GNOME-Autostart-enabled")) != QLatin1String("false");
 }
 
 bool CXdgAutostartEntry::SetOn(bool on) {

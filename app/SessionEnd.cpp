@@ -3,6 +3,10 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
 #include <unistd.h>
@@ -28,8 +32,9 @@ void OnSignal(int signal) {
 CSessionEnd::CSessionEnd(QObject* parent) : QObject(parent) {
     // The session manager asks for the data to be saved before it ends the session.
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this, [this] { m_ending = true; });
+        connect(app, &QGuiApplication::commitDataRequest, this, &CSessionEnd::OnLogoutBegun);
     }
+    QCoreApplication::instance()->installNativeEventFilter(this);
 #ifdef Q_OS_UNIX
     if (g_signalFds[0] != -1 ||
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, g_signalFds) != 0) {
@@ -49,6 +54,7 @@ CSessionEnd::CSessionEnd(QObject* parent) : QObject(parent) {
 }
 
 CSessionEnd::~CSessionEnd() {
+    QCoreApplication::instance()->removeNativeEventFilter(this);
 #ifdef Q_OS_UNIX
     if (m_notifier == nullptr) {
         return;
@@ -69,6 +75,45 @@ void CSessionEnd::OnSignalPending() {
     while (::read(g_signalFds[0], numbers, sizeof numbers) > 0) {
     }
 #endif
-    m_ending = true;
+    m_signalled = true;
     emit endRequested();
+}
+
+void CSessionEnd::OnLogoutBegun() {
+    if (!m_logoutUnderWay) {
+        m_logoutUnderWay = true;
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+}
+
+void CSessionEnd::OnLogoutOver() {
+    m_logoutUnderWay = false;
+    QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool CSessionEnd::eventFilter(QObject*, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonPress:
+            OnLogoutOver();
+            break;
+        default:
+            break;
+    }
+    return false;
+}
+
+bool CSessionEnd::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+#ifdef Q_OS_WIN
+    const auto* msg = static_cast<const MSG*>(message);
+    // The end of the session was cancelled (by the user, or by another program refusing it).
+    if (eventType == "windows_generic_MSG" && msg->message == WM_ENDSESSION && msg->wParam == FALSE) {
+        OnLogoutOver();
+    }
+#else
+    Q_UNUSED(eventType);
+    Q_UNUSED(message);
+#endif
+    return false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QObject>
 
 class QSocketNotifier;
@@ -8,7 +9,7 @@ class QSocketNotifier;
 // with the exit save: SIGTERM, SIGHUP and SIGINT on Unix, and the session manager's request to
 // save (which Windows' end of session also arrives as). A signal handler may not call Qt: it
 // only writes the signal's number to a socket pair that the event loop watches.
-class CSessionEnd : public QObject {
+class CSessionEnd : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 
 public:
@@ -17,7 +18,15 @@ public:
     ~CSessionEnd() override;
 
     // Whether the session is ending: nobody may be there to answer a question any more.
-    bool IsEnding() const { return m_ending; }
+    bool IsEnding() const { return m_signalled || m_logoutUnderWay; }
+
+    // The session manager asks for the data to be saved: a logout has begun. It ends without
+    // ending the program when it is cancelled (Windows says so; X11 session managers do not tell
+    // Qt) or when the user works with the program again, which no logout under way lets happen.
+    void OnLogoutBegun();
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 signals:
     // A signal asked the program to end.
@@ -25,7 +34,9 @@ signals:
 
 private:
     void OnSignalPending();
+    void OnLogoutOver();
 
-    bool m_ending = false;
+    bool m_signalled = false;
+    bool m_logoutUnderWay = false;
     QSocketNotifier* m_notifier = nullptr;
 };

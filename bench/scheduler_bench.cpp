@@ -209,7 +209,7 @@ qint64 RunWindowRound(const std::vector<DovecotServer::User>& users, const std::
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const long long probes = argc > 1 ? std::max(1000LL, std::atoll(argv[1])) : 10000;
+    const long long probes = argc > 1 ? std::max(1LL, std::atoll(argv[1])) : 10000;
     const int accountCount = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1000;
 
     QElapsedTimer setup;

@@ -2,6 +2,7 @@
 # Start-up time to the shown main window with 1,000 accounts, and resident memory after a few
 # seconds idle with 10 accounts, of the real program under a private Xvfb.
 #   bench/startup.sh [path to the quillpost executable, default: build it in build/]
+#   RUNS=5 IDLE_SECONDS=5 by default; bench/run_all.sh --quick runs it once with 1 s idle.
 # The program takes no options, so it is measured from outside: a copy of the executable runs in a
 # temporary folder beside a generated ACCOUNT.CSV, with a temporary HOME (default settings), and
 # the time runs from the start until a visible window with the main window's caption exists.
@@ -11,7 +12,10 @@ cd "$(dirname "$0")/.."
 
 RUNS=${RUNS:-5}
 IDLE_SECONDS=${IDLE_SECONDS:-5}
-CAPTION=$(sed -nE 's/.*kMainCaption\[\] = "([^"]*)".*/\1/p' res/Strings.h)
+# The main window's caption: the program's name and the project's version.
+VERSION=$(sed -nE 's/^project\(Quillpost VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
+[[ -n $VERSION ]] || { echo "no project version in CMakeLists.txt" >&2; exit 1; }
+CAPTION="Quillpost $VERSION"
 
 exe=${1:-}
 if [[ -z $exe ]]; then
@@ -30,14 +34,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A private X server on the first free display number.
-display=97
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# A private X server: Xvfb picks a free display itself and writes its number to the file, so that
+# no other X server started meanwhile (another test run's) can be taken for it.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
-xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start" >&2; exit 1; }
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.05; done
+[[ -s $work/display ]] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
 
 export QT_QPA_PLATFORM=xcb
 export HOME="$work/home"
@@ -59,7 +62,8 @@ prepare_copy() {
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
-# start_and_wait: starts the copy, waits (at most 30 s) for its visible window; prints the ms taken.
+# start_and_wait: starts the copy and waits (at most 30 s) for its visible window; the ms taken go
+# to $elapsed. Not run in a subshell: $app_pid must reach stop_app and the cleanup.
 start_and_wait() {
   local start
   start=$(now_ms)
@@ -67,13 +71,13 @@ start_and_wait() {
   app_pid=$!
   for _ in $(seq 6000); do
     if xdotool search --onlyvisible --name "^${CAPTION}\$" >/dev/null 2>&1; then
-      echo $(($(now_ms) - start))
+      elapsed=$(($(now_ms) - start))
       return 0
     fi
     kill -0 "$app_pid" 2>/dev/null || { echo "the program exited:" >&2; cat "$work/app.log" >&2; return 1; }
     sleep 0.005
   done
-  echo "no window after 30 s" >&2
+  echo "no window '$CAPTION' after 30 s" >&2
   return 1
 }
 
@@ -81,12 +85,15 @@ stop_app() {
   kill "$app_pid" 2>/dev/null || true
   wait "$app_pid" 2>/dev/null || true
   app_pid=""
+  # The next copy must be a first start, not a second one that hands over and ends.
+  [[ -z $(find "$XDG_RUNTIME_DIR" -name 'quillpost-*.lock') ]] || { echo "a stopped copy left its lock" >&2; exit 1; }
 }
 
 times=()
 for ((run = 0; run < RUNS; run++)); do
   prepare_copy 1000
-  times+=("$(start_and_wait)")
+  start_and_wait
+  times+=("$elapsed")
   stop_app
 done
 sorted=$(printf '%s\n' "${times[@]}" | sort -n)
@@ -94,8 +101,8 @@ median=$(echo "$sorted" | sed -n "$(((RUNS + 1) / 2))p")
 echo "start-up to window, 1000 accounts: median ${median} ms (runs: ${times[*]} ms)"
 
 prepare_copy 10
-start_and_wait >/dev/null
-sleep "$IDLE_SECONDS"
+start_and_wait
+sleep "$IDLE_SECONDS"  # what is measured is the program idle for this long
 rss=$(awk '/^VmRSS/ {print $2}' "/proc/$app_pid/status")
 echo "RSS idle after ${IDLE_SECONDS} s, 10 accounts: $((rss / 1024)) MiB (${rss} kB)"
 stop_app

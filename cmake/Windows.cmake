@@ -2,7 +2,9 @@
 # and manifest. Included after the quillpost target exists.
 set_target_properties(quillpost PROPERTIES WIN32_EXECUTABLE TRUE)
 
-set(QUILLPOST_MANIFEST "${PROJECT_SOURCE_DIR}/res/quillpost.manifest")
+# The manifest carries the project's version, as the version information does.
+set(QUILLPOST_MANIFEST "${CMAKE_BINARY_DIR}/quillpost.manifest")
+configure_file("${PROJECT_SOURCE_DIR}/res/quillpost.manifest.in" "${QUILLPOST_MANIFEST}" @ONLY)
 configure_file("${PROJECT_SOURCE_DIR}/res/quillpost.rc.in" "${CMAKE_BINARY_DIR}/quillpost.rc" @ONLY)
 target_sources(quillpost PRIVATE "${CMAKE_BINARY_DIR}/quillpost.rc")
 set_source_files_properties("${CMAKE_BINARY_DIR}/quillpost.rc" PROPERTIES

@@ -23,6 +23,14 @@ void CConnectionRace::Start() {
     StartNextAttempt();
 }
 
+void CConnectionRace::Abandon() {
+    m_over = true;
+    m_nextAttemptTimer.stop();
+    while (!m_attempts.empty()) {
+        Drop(m_attempts.back());
+    }
+}
+
 void CConnectionRace::StartNextAttempt() {
     if (m_over || m_target.addresses.isEmpty()) {
         return;
@@ -52,14 +60,10 @@ void CConnectionRace::OnAttemptCompleted(QTcpSocket* socket) {
     if (m_over) {
         return;
     }
-    m_over = true;
-    m_nextAttemptTimer.stop();
     std::erase(m_attempts, socket);
     socket->disconnect(this);
     socket->setParent(nullptr);
-    while (!m_attempts.empty()) {
-        Drop(m_attempts.back());
-    }
+    Abandon();
     emit Won(socket);
 }
 

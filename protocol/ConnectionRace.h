@@ -36,6 +36,9 @@ public:
 
     // Starts the first attempt. Won or Lost may be emitted before it returns.
     void Start();
+    // Gives the race up at once: every attempt is closed now, so that none can still complete
+    // (even in this same pass of the event loop) and be left connected with nobody to own it.
+    void Abandon();
 
 signals:
     // The winning socket, connected; it is no longer the race's (its parent is cleared).

@@ -210,6 +210,7 @@ void CMailProbe::DropRace() {
         return;
     }
     m_race->disconnect(this);
+    m_race->Abandon();
     // It may be in the middle of emitting the signal that brought us here.
     m_race->deleteLater();
     m_race = nullptr;

@@ -46,11 +46,18 @@ inline constexpr char kSaveFailed[] =
 inline constexpr char kExitSaveFailed[] =
     "アカウント ファイルを保存できませんでした。\n%1\n（%2）\n\n"
     "「再試行」でもう一度保存します。「保存せずに終了」を選ぶと、前回の保存のあとの変更は失われます。";
+// The status line at start when the file is missing but an earlier run left files beside it (%1).
+inline constexpr char kLeftBeside[] = "アカウント ファイルがありません。同じフォルダーに残されたファイル: %1";
 inline constexpr char kRetryButton[] = "再試行";
 inline constexpr char kEndWithoutSaving[] = "保存せずに終了";
 inline constexpr int kReadFailedId = 108;
 inline constexpr int kSaveFailedId = 109;
 inline constexpr int kExitSaveFailedId = 110;
+
+// A second start whose running copy does not answer; %1 the account file.
+inline constexpr char kRunningCopySilent[] =
+    "同じアカウント ファイルを使う Quillpost がすでに起動していますが、応答がありません。\n%1\n\n"
+    "そのプログラムを終了してから、もう一度起動してください。";
 
 // The main window's right-click menu, after the About item.
 inline constexpr char kNotifyMenuItem[] = "新着メールを通知する";
@@ -96,12 +103,23 @@ inline constexpr char kIntervalRange[] = "1 から %1 までの整数を入力�
 inline constexpr char kNoComma[] = "カンマ（,）は使用できません。";
 inline constexpr char kNoControlCharacter[] = "改行やタブなどの制御文字は使用できません。";
 inline constexpr char kNoEdgeBlank[] = "先頭と末尾に空白は使用できません。";
+// %1 the field (one of the six below), %2 the first character its text cannot keep in the file.
+inline constexpr char kUnstorableCharacter[] =
+    "%1に、アカウント ファイルに保存できない文字「%2」があります。\n"
+    "この文字を使わない値にしてください（ファイルはこのパソコンの文字コードで保存します）。";
+inline constexpr char kUserField[] = "ユーザー名";
+inline constexpr char kPasswordField[] = "パスワード";
+inline constexpr char kServerField[] = "サーバー";
+inline constexpr char kSoundFileField[] = "サウンドのファイル名";
+inline constexpr char kLaunchFileField[] = "起動するファイルの名前";
+inline constexpr char kIconFileField[] = "アイコンのファイル名";
 // Ids of the settings dialog's messages, for their help topics.
 inline constexpr int kEnterIntegerId = 0xF110;
 inline constexpr int kIntervalRangeId = 104;
 inline constexpr int kNoCommaId = 105;
 inline constexpr int kNoControlCharacterId = 106;
 inline constexpr int kNoEdgeBlankId = 107;
+inline constexpr int kUnstorableCharacterId = 111;
 
 // About box.
 inline constexpr char kAboutCaption[] = "ﾊﾞｰｼﾞｮﾝ情報 Quillpost";

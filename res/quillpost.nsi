@@ -2,7 +2,8 @@
 ; `cmake --install` made, a Start menu entry and an uninstaller. The uninstaller removes exactly the
 ; files it installed, so the user's ACCOUNT.CSV (and the folder holding it) stays.
 ;   made by cmake/MakeInstaller.cmake, which writes the two file lists
-Unicode true
+; The program is 64-bit only, and so is its installer.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
@@ -46,6 +47,10 @@ Section "Uninstall"
   !include "${UNFILELIST}"
   Delete "$INSTDIR\uninstall.exe"
   Delete "$SMPROGRAMS\${APP}.lnk"
+  ; Start at login: the value the program's menu item writes, where it starts this installation.
+  ReadRegStr $0 HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "quillpost"
+  StrCmp $0 '"$INSTDIR\quillpost.exe"' 0 +2
+    DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "quillpost"
   ; Fails, as it should, while ACCOUNT.CSV is still there.
   RMDir "$INSTDIR"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"

@@ -156,10 +156,29 @@ printf 'alice,secret,127.0.0.1:%s,2,0,0,C:\\\x83\x54\x83\x45\x83\x93\x83\x68\\\x
   >"$E2E/quillpost/ACCOUNT.CSV"
 expected=$(od -An -tx1 "$E2E/quillpost/ACCOUNT.CSV" | tr -d ' \n' | sed 's/0a$/0d0a/')
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$E2E/x/display" 2>"$E2E/x/xvfb.log" &
+# -noreset: a client that connects while Xvfb resets after its last one left is turned away.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$E2E/x/display" 2>"$E2E/x/xvfb.log" &
 services+=($!)
 for _ in $(seq 100); do [[ -s $E2E/x/display ]] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$E2E/x/display")"
+
+# The installer and its uninstaller, on this display: a wine program started without one would
+# leave wine's desktop process without it for every later program.
+INSTALLED=$ROOT/build-windows/installed
+rm -rf "$INSTALLED"
+wine "$SETUP" /S "/D=$(winpath "$INSTALLED")"
+[[ -f $INSTALLED/quillpost.exe ]] || { echo "the installer installed nothing"; exit 1; }
+# Start at login, as the program's menu item writes it for this installation.
+RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+wine reg add "$RUN_KEY" /v quillpost /t REG_SZ /d "\"$(winpath "$INSTALLED")\\quillpost.exe\"" /f >/dev/null
+wine reg query "$RUN_KEY" /v quillpost | grep -q quillpost.exe || { echo "no start-at-login entry to remove"; exit 1; }
+# In place (_?=), so that the call waits for the uninstaller to end.
+wine "$INSTALLED/uninstall.exe" /S "_?=$(winpath "$INSTALLED")"
+[[ ! -f $INSTALLED/quillpost.exe ]] || { echo "the uninstaller left the program"; exit 1; }
+if wine reg query "$RUN_KEY" /v quillpost >/dev/null 2>&1; then
+  echo "the uninstaller left the start-at-login entry"; exit 1
+fi
+echo "installed and removed again, the start-at-login entry with it"
 
 wait_for() {  # wait_for SECONDS COMMAND...: polls until COMMAND succeeds
   local limit=$1; shift

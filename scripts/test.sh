@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quillpost and runs every test twice: once in a normal build and
 # once built with AddressSanitizer and UndefinedBehaviorSanitizer; first it fuzzes the account-file
-# reader and the POP3 and IMAP dialogues for a minute each. Needs no display or sound card. Run it
-# as an ordinary user (sudo is asked for only when packages are missing) or as root; as root, the
+# reader and the POP3 and IMAP dialogues for a minute each, and after the normal build's tests it
+# runs every benchmark once in its short mode. Needs no display or sound card. Run it as an
+# ordinary user (sudo is asked for only when packages are missing) or as root; as root, the
 # sanitizer build's tests run as an ordinary user, so that every run also shows that the suite
 # passes for one.
 set -euo pipefail
@@ -54,6 +55,9 @@ echo "=== fuzzing (a short bounded run of each target)"
 bash scripts/fuzz.sh 60
 
 build_and_test default "$PWD"
+# Every benchmark once, in its short mode: none may stop building or running unnoticed.
+echo "=== benchmarks (each once, short)"
+bash bench/run_all.sh --quick
 if [[ $(id -u) -ne 0 ]]; then
   build_and_test sanitize "$PWD"
   exit 0

@@ -36,6 +36,11 @@ void ReadFailed(QWidget* owner, const CAccountStore& store, const QString& reaso
          Str::kReadFailedId);
 }
 
+QString LeftBeside(const CAccountStore& store) {
+    const QStringList names = store.LeftBeside();
+    return names.isEmpty() ? QString() : Str::Text(Str::kLeftBeside).arg(names.join(QStringLiteral("、")));
+}
+
 void SaveAfterChange(QWidget* owner, CAccountStore& store, const CAccountList& list) {
     QString reason;
     if (!store.Save(list, &reason)) {

@@ -13,6 +13,9 @@ namespace AccountFileReport {
 // A file that exists but could not be read completely, and the name it will be kept under.
 void ReadFailed(QWidget* owner, const CAccountStore& store, const QString& reason);
 
+// For the status line at start: the files left beside a missing account file, or nothing.
+QString LeftBeside(const CAccountStore& store);
+
 // The save after an add, edit or delete. On failure the accounts stay as they are in the program,
 // and the next change or the exit tries again.
 void SaveAfterChange(QWidget* owner, CAccountStore& store, const CAccountList& list);

@@ -36,7 +36,8 @@ QLineEdit* AddEdit(QWidget* parent, const DialogUnits& du, const char* id, int x
 
 // Text: the whole text; towards the control only when it differs, so the caret stays put. A box
 // still showing the member's text leaves the member's bytes alone: text from another system's
-// encoding would not survive the trip through the local one.
+// encoding would not survive the trip through the local one. A box whose text the local encoding
+// turns into the member's bytes keeps it too, so that OK can still point out what it cannot hold.
 void ExchangeText(bool toMembers, QLineEdit* box, std::string& member) {
     const QString shown = DisplayText(member);
     if (toMembers) {
@@ -45,9 +46,24 @@ void ExchangeText(bool toMembers, QLineEdit* box, std::string& member) {
         }
         return;
     }
-    if (box->text() != shown) {
+    if (box->text() != shown && TypedBytes(box->text()) != member) {
         box->setText(shown);
     }
+}
+
+// The first character the local 8-bit encoding cannot hold (Windows' ANSI code page: "é" under
+// code page 932), which the file would get back as "?" or another character; empty when none.
+QString FirstUnstorableCharacter(const QString& text) {
+    if (DisplayText(TypedBytes(text)) == text) {
+        return {};
+    }
+    for (const char32_t c : text.toUcs4()) {
+        const QString character = QString::fromUcs4(&c, 1);
+        if (DisplayText(TypedBytes(character)) != character) {
+            return character;
+        }
+    }
+    return text;
 }
 
 // Check box: 1 ticked, 0 not; towards the control only 1 and 2 show ticked.
@@ -233,12 +249,15 @@ void CAccountDlg::FailOn(QLineEdit* box, const QString& message, int stringId) {
 // the field, a control character can end the line, and the reader drops blanks at a field's ends.
 // A box left as it opened is written back byte for byte, so only changed boxes are looked at.
 bool CAccountDlg::RefuseUnstorableText() {
-    const std::pair<QLineEdit*, std::string CAccount::*> boxes[] = {
-        {m_password, &CAccount::m_strPassword},   {m_server, &CAccount::m_strServer},
-        {m_soundFile, &CAccount::m_strSoundFile}, {m_launchFile, &CAccount::m_strLaunchFile},
-        {m_user, &CAccount::m_strUser},           {m_iconFile, &CAccount::m_strIconFile},
+    const std::tuple<QLineEdit*, std::string CAccount::*, const char*> boxes[] = {
+        {m_password, &CAccount::m_strPassword, Str::kPasswordField},
+        {m_server, &CAccount::m_strServer, Str::kServerField},
+        {m_soundFile, &CAccount::m_strSoundFile, Str::kSoundFileField},
+        {m_launchFile, &CAccount::m_strLaunchFile, Str::kLaunchFileField},
+        {m_user, &CAccount::m_strUser, Str::kUserField},
+        {m_iconFile, &CAccount::m_strIconFile, Str::kIconFileField},
     };
-    for (const auto& [box, field] : boxes) {
+    for (const auto& [box, field, name] : boxes) {
         const QString text = box->text();
         if (m_opened && text == DisplayText((*m_opened).*field)) {
             continue;
@@ -254,6 +273,11 @@ bool CAccountDlg::RefuseUnstorableText() {
         }
         if (text.startsWith(u' ') || text.endsWith(u' ')) {
             FailOn(box, Str::Text(Str::kNoEdgeBlank), Str::kNoEdgeBlankId);
+            return true;
+        }
+        if (const QString lost = FirstUnstorableCharacter(text); !lost.isEmpty()) {
+            FailOn(box, Str::Text(Str::kUnstorableCharacter).arg(Str::Text(name), lost),
+                   Str::kUnstorableCharacterId);
             return true;
         }
     }
@@ -294,7 +318,7 @@ void CAccountDlg::ShowIconPreview(const std::string& file) {
     m_iconPreview->setPixmap(icon.pixmap(DialogUnits::kLargeIconPixels));
 }
 
-bool CAccountDlg::Browse(std::string& member, const char* initialName, const char* filter) {
+bool CAccountDlg::Browse(QLineEdit* box, std::string& member, const char* initialName, const char* filter) {
     TransferData(true);  // a bad box has been pointed out; the choice goes on regardless
     const FileRequest request{DisplayText(member), Str::Text(initialName), QtFileFilter(Str::Text(filter))};
     const std::optional<QString> chosen = m_chooseFile(this, request);
@@ -303,19 +327,20 @@ bool CAccountDlg::Browse(std::string& member, const char* initialName, const cha
     }
     member = TypedBytes(*chosen);
     TransferData(false);
+    box->setText(*chosen);  // as chosen, even where the file cannot hold it: OK then says so
     return true;
 }
 
 void CAccountDlg::OnSoundBrowse() {
-    Browse(m_strSoundFile, Str::kSoundInitialName, Str::kSoundFilter);
+    Browse(m_soundFile, m_strSoundFile, Str::kSoundInitialName, Str::kSoundFilter);
 }
 
 void CAccountDlg::OnLaunchBrowse() {
-    Browse(m_strLaunchFile, Str::kLaunchInitialName, Str::kLaunchFilter);
+    Browse(m_launchFile, m_strLaunchFile, Str::kLaunchInitialName, Str::kLaunchFilter);
 }
 
 void CAccountDlg::OnIconBrowse() {
-    if (Browse(m_strIconFile, Str::kIconInitialName, Str::kIconFilter)) {
+    if (Browse(m_iconFile, m_strIconFile, Str::kIconInitialName, Str::kIconFilter)) {
         ShowIconPreview(m_strIconFile);
     }
 }

@@ -76,7 +76,7 @@ private:
                                                                       const char* caption, int checkWidth,
                                                                       const char* ids[6], Slot onBrowse,
                                                                       Slot onPreview);
-    bool Browse(std::string& member, const char* initialName, const char* filter);
+    bool Browse(QLineEdit* box, std::string& member, const char* initialName, const char* filter);
     bool ExchangeInterval(bool toMembers);
     bool RefuseUnstorableText();
     void FailOn(QLineEdit* box, const QString& message, int stringId);

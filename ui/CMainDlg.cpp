@@ -139,6 +139,7 @@ void CMainDlg::OnInitDialog() {
     m_parts.tray->NotifyTray(TrayRequest::Add, TrayId::kMain, TrayIcon::Builtin(IconId::kNoMail), {});
     m_startDisp->setChecked(StartDispSetting::ShowsTicked(m_bStartDisp));
     const AccountFileRead read = m_accountFile.Load(m_accounts);
+    m_status->setText(AccountFileReport::LeftBeside(m_accountFile));
     m_scheduler.StartTimers();
     if (m_keyringItem != nullptr) {
         m_keyringItem->Start();

@@ -1,11 +1,13 @@
 #include "ui/DBusNotifier.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QImage>
+#include <QTimer>
 
 #include "check/AccountIcon.h"
 #include "check/TrayNotifier.h"
@@ -18,6 +20,8 @@ constexpr char kPath[] = "/org/freedesktop/Notifications";
 constexpr char kInterface[] = "org.freedesktop.Notifications";
 constexpr char kDefaultAction[] = "default";
 constexpr int kImageSize = 48;
+// How long the end waits for the service's answers; a service that is gone answers in no time.
+constexpr int kEndWaitMs = 3000;
 
 // The "image-data" hint: raw RGBA rows, as the notification service takes a picture that is not
 // an installed icon (the program's icons are compiled in).
@@ -49,9 +53,26 @@ CDBusNotifier::CDBusNotifier(QDBusConnection bus, QObject* parent)
                   SLOT(OnActionInvoked(uint, QString)));
     m_bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
                   SLOT(OnNotificationClosed(uint, uint)));
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &CDBusNotifier::WithdrawAll);
+}
+
+void CDBusNotifier::WithdrawAll() {
+    m_ended = true;
+    for (const int key : m_notices.keys()) {
+        Withdraw(key);  // one still waiting for its id is closed once the id comes
+    }
+    QEventLoop wait;
+    m_endWait = &wait;
+    QTimer::singleShot(kEndWaitMs, &wait, &QEventLoop::quit);
+    if (m_unanswered > 0) {
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+    }
 }
 
 void CDBusNotifier::Show(int key, const QString& title, const QString& text) {
+    if (m_ended) {
+        return;
+    }
     Notice& notice = m_notices[key];
     if (notice.waiting) {
         notice.next = Content{title, text};
@@ -86,12 +107,24 @@ void CDBusNotifier::Send(int key, const Content& content) {
     };
     call << Str::Text(Str::kAppName) << notice.id << QStringLiteral("quillpost") << content.title
          << content.text << QStringList{kDefaultAction, Str::Text(Str::kAppName)} << hints << -1;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, key](QDBusPendingCallWatcher* done) {
-        const QDBusPendingReply<uint> reply = *done;
-        done->deleteLater();
+    Call(call, [this, key](const QDBusPendingCall& answer) {
+        const QDBusPendingReply<uint> reply = answer;
         OnSent(key, reply.isValid() ? std::optional<uint>(reply.value()) : std::nullopt);
     });
+}
+
+void CDBusNotifier::Call(const QDBusMessage& call, std::function<void(const QDBusPendingCall&)> answered) {
+    ++m_unanswered;
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, answered](QDBusPendingCallWatcher* done) {
+                done->deleteLater();
+                --m_unanswered;
+                answered(*done);
+                if (m_unanswered == 0 && m_endWait) {
+                    m_endWait->quit();
+                }
+            });
 }
 
 void CDBusNotifier::OnSent(int key, std::optional<uint> id) {
@@ -116,7 +149,7 @@ void CDBusNotifier::Close(uint id) {
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("CloseNotification"));
     call << id;
-    m_bus.asyncCall(call);
+    Call(call, [](const QDBusPendingCall&) {});
 }
 
 void CDBusNotifier::OnActionInvoked(uint id, const QString& action) {

@@ -1,14 +1,18 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QEventLoop>
 #include <QMap>
+#include <QPointer>
+#include <functional>
 #include <optional>
 
 #include "ui/DesktopNotifier.h"
 
 // Notifications through the desktop's notification service (org.freedesktop.Notifications on the
 // session bus): a replacement reuses the service's id, the click is the "default" action. Without
-// a bus or a service nothing is shown and nothing is reported.
+// a bus or a service nothing is shown and nothing is reported. When the program ends, every
+// notification is withdrawn while the event loop still runs, so that none outlives it.
 class CDBusNotifier : public CDesktopNotifier {
     Q_OBJECT
 
@@ -20,6 +24,7 @@ public:
 
 private slots:
     void OnActionInvoked(uint id, const QString& action);
+    void WithdrawAll();
     void OnNotificationClosed(uint id, uint reason);
 
 private:
@@ -37,9 +42,13 @@ private:
     };
 
     void Send(int key, const Content& content);
+    void Call(const QDBusMessage& call, std::function<void(const QDBusPendingCall&)> answered);
     void OnSent(int key, std::optional<uint> id);
     void Close(uint id);
 
     QDBusConnection m_bus;
     QMap<int, Notice> m_notices;
+    int m_unanswered = 0;            // calls whose answer has not come yet
+    QPointer<QEventLoop> m_endWait;  // while WithdrawAll waits for them
+    bool m_ended = false;
 };

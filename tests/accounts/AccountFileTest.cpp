@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include "accounts/AccountFile.h"
+#include "accounts/AccountStore.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
@@ -112,6 +113,21 @@ TEST(AccountFile, AWriteFailingPartWayLeavesTheOldFileWhole) {
     EXPECT_FALSE(saved);
     EXPECT_EQ(dir.read("ACCOUNT.CSV"), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1) << "no temporary file left behind";
+}
+
+TEST(AccountFile, AfterAnIncompleteReadAFailingSaveLeavesTheUnreadFileWhereItWas) {
+    TempDir dir;
+    // A folder where the file should be: it exists, and nobody, root included, can read it.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("ACCOUNT.CSV"));
+    CAccountStore store(dir.file("ACCOUNT.CSV"));
+    CAccountList none;
+    ASSERT_EQ(store.Load(none).result, AccountFileRead::Result::Incomplete);
+
+    bool saved = true;
+    WithFileSizeLimit(4096, [&] { saved = store.Save(ManyAccounts(1000)); });
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"ACCOUNT.CSV"});
 }
 #endif
 

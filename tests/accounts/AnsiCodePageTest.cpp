@@ -4,10 +4,17 @@
 
 #include <windows.h>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include "accounts/AccountFile.h"
 #include "accounts/AccountText.h"
+#include "alerts/Alerts.h"
+#include "res/Strings.h"
+#include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WhenModal.h"
+#include "ui/CAccountDlg.h"
 
 namespace {
 
@@ -32,6 +39,41 @@ TEST(AnsiCodePage, AShiftJisFileShowsItsJapaneseAndSavesByteForByte) {
 
     ASSERT_TRUE(SaveAccounts(dir.file("ACCOUNT.CSV"), list));
     EXPECT_EQ(dir.read("ACCOUNT.CSV"), line);
+}
+
+// Typed or chosen, text the code page has no characters for would be saved as "?" (a password
+// that no longer logs in): OK refuses it, naming the field and the character.
+TEST(AnsiCodePage, TextTheCodePageCannotHoldIsRefusedOnOkNamingTheFieldAndTheCharacter) {
+    if (::GetACP() != 932) {
+        GTEST_SKIP() << "needs code page 932 as the ANSI code page, not " << ::GetACP();
+    }
+    RecordingAlertPlatform platform;
+    CAlerts alerts(platform);
+    CAccountDlg dlg(alerts);
+    dlg.m_nInterval = 60;
+    dlg.SetFileChooser(
+        [](QWidget*, const FileRequest&) { return std::optional(QString::fromUtf8("C:\\Música\\a.wav")); });
+    QString password;
+    QString sound;
+    WhenModal<CAccountDlg>([&](CAccountDlg*) {
+        const auto type = [&dlg](const char* box, const char* text) {
+            dlg.findChild<QLineEdit*>(box)->setText(QString::fromUtf8(text));
+        };
+        type("IDC_PASSWORD", "Café");
+        AnswerMessageBox(&password);
+        dlg.accept();
+        type("IDC_PASSWORD", "Cafe");
+        dlg.findChild<QPushButton*>("IDC_SOUND_BROWSE")->click();
+        AnswerMessageBox(&sound);
+        dlg.accept();
+        type("IDC_SOUND_FILE", "C:\\Musica\\a.wav");
+        dlg.accept();
+    });
+    ASSERT_EQ(dlg.exec(), QDialog::Accepted);
+    const QString refusal = Str::Text(Str::kUnstorableCharacter);
+    EXPECT_EQ(password, refusal.arg(Str::Text(Str::kPasswordField), QString::fromUtf8("é")));
+    EXPECT_EQ(sound, refusal.arg(Str::Text(Str::kSoundFileField), QString::fromUtf8("ú")));
+    EXPECT_EQ(dlg.m_strPassword, "Cafe");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include "alerts/Alerts.h"
@@ -55,6 +56,14 @@ TEST_F(WinAlertPlatformTest, ALaunchStartsAProgram) {
 TEST_F(WinAlertPlatformTest, NothingToOpenFails) {
     EXPECT_FALSE(platform.ShellOpen(dir.file("missing.exe")));
     EXPECT_FALSE(platform.ShellPlay(dir.file("missing.wav")));
+    EXPECT_FALSE(platform.ShellOpen(QString()));
+    EXPECT_FALSE(platform.ShellPlay(QString()));
+    // A relative name is not looked up, not even in the working folder where it lies.
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(QFileInfo(Program("relative.cmd")).path());
+    const bool opened = platform.ShellOpen(QStringLiteral("relative.cmd"));
+    QDir::setCurrent(previous);
+    EXPECT_FALSE(opened);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "check/CheckScheduler.h"
 #include "res/Strings.h"
 #include "tests/support/ManualProber.h"
+#include "tests/support/PrivateSettings.h"
 #include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/RecordingTray.h"
 #include "tests/support/TempDir.h"
@@ -130,6 +131,7 @@ TEST_F(HelpTest, AHelpPageThatCannotBeOpenedIsReported) {
 }
 
 TEST_F(HelpTest, F1InTheMainWindowAndItsDeleteQuestionOpensTheMainTopic) {
+    UsePrivateSettings(dir.file("config"), QStringLiteral("quillpost-test"));
     RecordingTray tray;
     ManualProber prober;
     CMainDlg::Parts parts{&tray, &platform, &prober, dir.file("ACCOUNT.CSV"), {}, nullptr, nullptr};
@@ -166,6 +168,7 @@ TEST(HelpPage, HasATopicForEveryContextTheProgramUses) {
                             0x30000 + Str::kNoCommaId,
                             0x30000 + Str::kNoControlCharacterId,
                             0x30000 + Str::kNoEdgeBlankId,
+                            0x30000 + Str::kUnstorableCharacterId,
                             0x30000 + Str::kReadFailedId,
                             0x30000 + Str::kSaveFailedId,
                             0x30000 + Str::kExitSaveFailedId,

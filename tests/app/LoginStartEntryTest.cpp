@@ -76,6 +76,13 @@ TEST_F(LoginStartTest, OnlyAnEntryThatStartsThisExecutableCountsAndOddPathsAreQu
     EXPECT_EQ(Validate(entry.FilePath()), "");
     EXPECT_EQ(CXdgAutostartEntry::ExecValue(odd), R"("/opt/my apps/100%%/\\"quill\\$post\\\\\\"")");
     EXPECT_FALSE(CXdgAutostartEntry(dir.file("config"), "/usr/bin/quillpost").IsOn());  // another copy's
+    // The desktop's own settings switch an entry off without removing it.
+    const QByteArray written = dir.read("config/autostart/quillpost.desktop");
+    dir.write("config/autostart/quillpost.desktop", written + "Hidden = true\n");
+    EXPECT_FALSE(entry.IsOn());
+    dir.write("config/autostart/quillpost.desktop",
+              QByteArray(written).replace("enabled=true", "enabled=false"));
+    EXPECT_FALSE(entry.IsOn());
 #endif
 
     auto runKey = std::make_unique<QSettings>(dir.file("run.ini"), QSettings::IniFormat);

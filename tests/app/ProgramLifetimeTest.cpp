@@ -1,21 +1,31 @@
 // The real program in real processes: one running copy per account file, and an orderly end when
-// the session ends it with a signal. Each copy of the program runs from a folder of its own, so
+// the session ends it. Each copy of the program runs from a folder of its own, so
 // its ACCOUNT.CSV lives there, with its runtime, settings and data folders in the test's.
 #include <gtest/gtest.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pwd.h>
 #include <signal.h>
+#include <unistd.h>
 #endif
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
 #include <memory>
 #include <vector>
 
+#include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WhenModal.h"
 
 namespace {
 
@@ -51,15 +61,8 @@ protected:
     // Answering a second start: by then its signal handling is in place too.
     bool WaitUntilListening() const { return CSingleInstance(accountFile).AskRunningCopyToShow(kWaitMs); }
 
-    QByteArray ReadAccountFile() const {
-        QFile file(accountFile);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
-    }
-    void WriteAccountFile(const QByteArray& bytes) const {
-        QFile file(accountFile);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+    QByteArray ReadAccountFile() const { return home.read("program/ACCOUNT.CSV"); }
+    void WriteAccountFile(const QByteArray& bytes) const { home.write("program/ACCOUNT.CSV", bytes); }
 
     TempDir runtime;
     TempDir home;
@@ -106,8 +109,73 @@ TEST_F(ProgramLifetimeTest, ALockLeftByAKilledCopyDoesNotStopTheNextStart) {
     EXPECT_TRUE(next.IsRunning()) << "the next start ended";
 }
 
-// Unix signals; Windows ends a program through the session manager instead.
+#ifdef _WIN32
+TEST(ProgramResources, TheManifestCarriesTheProjectsVersion) {
+    const std::wstring exe = QDir::toNativeSeparators(QUILLPOST_PATH).toStdWString();
+    const HMODULE program = ::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    const HRSRC found = ::FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // the manifest
+    ASSERT_NE(found, nullptr);
+    const QByteArray manifest(static_cast<const char*>(::LockResource(::LoadResource(program, found))),
+                              static_cast<qsizetype>(::SizeofResource(program, found)));
+    ::FreeLibrary(program);
+    EXPECT_TRUE(manifest.contains("\"HALVERN.Quillpost\" version=\"" QUILLPOST_VERSION "."))
+        << manifest.toStdString();
+}
+#endif
+
+// A logout that did not end the program must not leave it believing the session is ending: a
+// later "終了" whose save fails would then lose the change without offering to try again.
+TEST(SessionEnd, ALogoutEndsWithTheUsersNextActionOrItsCancellation) {
+    CSessionEnd end;
+    QWidget window;
+    window.show();
+    end.OnLogoutBegun();
+    EXPECT_TRUE(end.IsEnding());
+    QTest::mouseClick(&window, Qt::LeftButton);
+    EXPECT_FALSE(end.IsEnding());
+#ifdef _WIN32
+    end.OnLogoutBegun();
+    MSG cancelled{nullptr, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF, 0, {}};
+    qintptr result = 0;
+    QAbstractEventDispatcher::instance()->filterNativeEvent("windows_generic_MSG", &cancelled, &result);
+    EXPECT_FALSE(end.IsEnding());
+#endif
+}
+
+// Unix users and folders; on Windows the lock lies in the user's own temporary folder.
 #ifndef _WIN32
+TEST_F(ProgramLifetimeTest, ALockTakenFirstInASharedFolderKeepsNoCopyOutAndASilentCopyIsReported) {
+    QStringList names;
+    {
+        CSingleInstance learn(accountFile);
+        ASSERT_TRUE(learn.TakeOver());
+        names = QDir(runtime.path()).entryList({"quillpost-*.lock"}, QDir::Files | QDir::Hidden);
+        ASSERT_EQ(names.size(), 1);
+    }
+    // No runtime folder (su, ssh): another user has taken Qt's fallback folder's name and the lock's
+    // name in the shared temporary folder.
+    TempDir shared;
+    QFile::setPermissions(shared.path(), QFile::Permissions(0x7777));
+    shared.write("runtime-" + QString::fromLocal8Bit(getpwuid(geteuid())->pw_name), "");
+    TempDir cache;
+    ScopedEnvironment noRuntime;
+    noRuntime.Set("XDG_RUNTIME_DIR", {}).Set("TMPDIR", shared.path()).Set("XDG_CACHE_HOME", cache.path());
+    QLockFile squatter(shared.file(names[0]));
+    ASSERT_TRUE(squatter.tryLock(0));
+
+    CSingleInstance running(accountFile);
+    EXPECT_TRUE(running.TakeOver());
+    CSingleInstance second(accountFile);
+    ASSERT_FALSE(second.TakeOver());
+    // This process does not answer while it waits: the second start says so and fails.
+    QString message;
+    AnswerMessageBox(&message);
+    EXPECT_EQ(HandOverToRunningCopy(second, accountFile), 1);
+    EXPECT_TRUE(message.contains(accountFile)) << message.toStdString();
+}
+
+// Unix signals; Windows ends a program through the session manager instead.
 TEST_F(ProgramLifetimeTest, TermHangUpAndInterruptEndTheProgramWithTheExitSave) {
     for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
         // The exit save writes the file as the program writes it: trimmed, the interval corrected.

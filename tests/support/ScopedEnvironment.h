@@ -2,10 +2,8 @@
 // Environment variables changed for a scope: at its end each is put back as it was, and one that
 // was unset is unset again (not left set to an empty value).
 
-#include <QByteArray>
 #include <QString>
 #include <optional>
-#include <utility>
 #include <vector>
 
 class ScopedEnvironment {
@@ -21,25 +19,14 @@ public:
             }
         }
     }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
+    // A null value unsets the variable.
     ScopedEnvironment& Set(const char* name, const QString& value) {
-        Save(name);
-        qputenv(name, value.toLocal8Bit());
-        return *this;
-    }
-    ScopedEnvironment& Unset(const char* name) {
-        Save(name);
-        qunsetenv(name);
+        m_saved.emplace_back(name,
+                             qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        value.isNull() ? qunsetenv(name) : qputenv(name, value.toLocal8Bit());
         return *this;
     }
 
 private:
-    void Save(const char* name) {
-        m_saved.emplace_back(name,
-                             qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
-    }
-
     std::vector<std::pair<QByteArray, std::optional<QByteArray>>> m_saved;
 };

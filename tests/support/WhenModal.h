@@ -13,23 +13,23 @@
 #include <functional>
 
 // Polls from the event loop until `find` returns a visible window, then hands it to `answer`; after
-// `timeoutMs` without one, `giveUp` runs instead.
+// `timeoutMs` without one, `giveUp` runs instead. The returned watch is gone once either has run.
 template <class Window>
-void WhenShown(std::function<Window*()> find, std::function<void(Window*)> answer,
-               std::function<void()> giveUp, int timeoutMs) {
+QPointer<QTimer> WhenShown(std::function<Window*()> find, std::function<void(Window*)> answer,
+                           std::function<void()> giveUp, int timeoutMs) {
     auto* poll = new QTimer;
-    auto* clock = new QElapsedTimer;
-    clock->start();
+    // Held by the connection, so it goes with the watch however the watch goes.
+    QElapsedTimer clock;
+    clock.start();
     poll->setInterval(5);
     QObject::connect(poll, &QTimer::timeout, [poll, clock, find, answer, giveUp, timeoutMs] {
         Window* window = find();
         const bool found = window != nullptr && window->isVisible();
-        if (!found && clock->elapsed() < timeoutMs) {
+        if (!found && clock.elapsed() < timeoutMs) {
             return;
         }
         poll->stop();
         poll->deleteLater();
-        delete clock;
         if (found) {
             answer(window);
         } else {
@@ -37,6 +37,7 @@ void WhenShown(std::function<Window*()> find, std::function<void(Window*)> answe
         }
     });
     poll->start();
+    return poll;
 }
 
 template <class Window>
@@ -64,25 +65,12 @@ inline void AnswerMessageBox(QString* text, QMessageBox::StandardButton button =
 // Fails the test when a modal window comes up within `windowMs`, closing it again. The watch is
 // gone once that time is over.
 inline QPointer<QTimer> ExpectNoModal(int windowMs = 150) {
-    auto* poll = new QTimer;
-    auto* clock = new QElapsedTimer;
-    clock->start();
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, [poll, clock, windowMs] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr && clock->elapsed() < windowMs) {
-            return;
-        }
-        poll->stop();
-        poll->deleteLater();
-        delete clock;
-        if (modal != nullptr) {
-            ADD_FAILURE() << "unexpected modal " << modal->metaObject()->className();
-            modal->close();
-        }
-    });
-    poll->start();
-    return poll;
+    return WhenShown<QWidget>([] { return QApplication::activeModalWidget(); },
+                              [](QWidget* modal) {
+                                  ADD_FAILURE() << "unexpected modal " << modal->metaObject()->className();
+                                  modal->close();
+                              },
+                              [] {}, windowMs);
 }
 
 // Answers the next popup menu from the event loop, as WhenModal answers a modal window.

@@ -9,8 +9,10 @@ require_tools with-tray.sh Xvfb trayer xdotool
 # Qt would prefer a desktop's D-Bus tray to the X11 one that trayer hosts.
 unset DBUS_SESSION_BUS_ADDRESS
 
-# Xvfb picks a free display itself and writes its number to the file.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$workdir/display" 2>"$workdir/xvfb.log" &
+# Xvfb picks a free display itself and writes its number to the file. Without -noreset it resets
+# whenever its last client leaves, and a client connecting just then (trayer after one of the
+# polls below) is turned away.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$workdir/display" 2>"$workdir/xvfb.log" &
 pids+=($!)
 await_start with-tray.sh Xvfb "$workdir/xvfb.log" test -s "$workdir/display"
 export DISPLAY=":$(head -n1 "$workdir/display")"

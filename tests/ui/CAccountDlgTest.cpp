@@ -18,6 +18,7 @@
 #include "res/Strings.h"
 #include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TemplateLayout.h"
 #include "tests/support/WhenModal.h"
 #include "ui/CAccountDlg.h"
 #include "ui/DialogUnits.h"
@@ -50,16 +51,60 @@ protected:
         return dlg.exec();
     }
 
+    // Enters `text` into the box (an empty text: pastes the clipboard) and presses OK: the dialog
+    // must stay open, the box pointed at with its text selected; then OK takes `fixed`. Returns the
+    // message shown.
+    QString RefusedOnOk(const char* id, const QString& text, const QString& fixed) {
+        QString message;
+        const int result = Run([&] {
+            if (text.isEmpty()) {
+                Edit(id)->clear();
+                Edit(id)->setFocus();
+                QTest::keyClick(Edit(id), Qt::Key_V, Qt::ControlModifier);
+            } else {
+                Edit(id)->setText(text);
+            }
+            const QString entered = Edit(id)->text();
+            AnswerMessageBox(&message);
+            Button("IDOK")->click();
+            EXPECT_TRUE(dlg.isVisible()) << id;
+            EXPECT_EQ(dlg.focusWidget(), Edit(id)) << id;
+            EXPECT_EQ(Edit(id)->selectedText(), entered) << id;
+            Edit(id)->setText(fixed);
+            Button("IDOK")->click();
+        });
+        EXPECT_EQ(result, QDialog::Accepted) << id;
+        return message;
+    }
+
     RecordingAlertPlatform platform;
     CAlerts alerts{platform};
     CAccountDlg dlg{alerts};
     TempDir dir;
 };
 
-struct Expected {
-    const char* id;
-    QRect units;
-    const char* caption;
+// The template's controls, in tab order.
+const TemplateControl kControls[] = {
+    {"IDC_USER", {50, 0, 165, 14}, ""},
+    {"IDC_PASSWORD", {50, 15, 165, 14}, ""},
+    {"IDC_SERVER", {50, 30, 165, 14}, ""},
+    {"IDC_INTERVAL", {80, 45, 20, 14}, ""},
+    {"IDC_SOUND", {10, 100, 48, 10}, Str::kSound},
+    {"IDC_SOUND_ON_MAIL", {10, 110, 96, 10}, Str::kOnMail},
+    {"IDC_SOUND_ON_INCREASE", {10, 125, 112, 10}, Str::kOnIncrease},
+    {"IDC_SOUND_FILE", {10, 140, 130, 14}, ""},
+    {"IDC_SOUND_BROWSE", {140, 140, 35, 14}, Str::kBrowse},
+    {"IDC_SOUND_PREVIEW", {175, 140, 35, 14}, Str::kPreview},
+    {"IDC_LAUNCH", {10, 165, 32, 10}, Str::kLaunch},
+    {"IDC_LAUNCH_ON_MAIL", {10, 175, 96, 10}, Str::kOnMail},
+    {"IDC_LAUNCH_ON_INCREASE", {10, 190, 112, 10}, Str::kOnIncrease},
+    {"IDC_LAUNCH_FILE", {10, 205, 130, 14}, ""},
+    {"IDC_LAUNCH_BROWSE", {140, 205, 35, 14}, Str::kBrowse},
+    {"IDC_LAUNCH_PREVIEW", {175, 205, 35, 14}, Str::kPreview},
+    {"IDOK", {90, 230, 59, 14}, Str::kOk},
+    {"IDCANCEL", {155, 230, 59, 14}, Str::kCancel},
+    {"IDC_ICON_FILE", {30, 70, 150, 14}, ""},
+    {"IDC_ICON_BROWSE", {180, 70, 35, 14}, Str::kBrowse},
 };
 
 TEST_F(AccountDlgTest, ControlsSitAtTheirTemplatePlacesWithTheirCaptions) {
@@ -69,37 +114,7 @@ TEST_F(AccountDlgTest, ControlsSitAtTheirTemplatePlacesWithTheirCaptions) {
     EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
     EXPECT_EQ(dlg.property(HelpContext::kProperty).toInt(), 0x20083);
 
-    const Expected controls[] = {
-        {"IDC_USER", {50, 0, 165, 14}, ""},
-        {"IDC_PASSWORD", {50, 15, 165, 14}, ""},
-        {"IDC_SERVER", {50, 30, 165, 14}, ""},
-        {"IDC_INTERVAL", {80, 45, 20, 14}, ""},
-        {"IDC_SOUND", {10, 100, 48, 10}, Str::kSound},
-        {"IDC_SOUND_ON_MAIL", {10, 110, 96, 10}, Str::kOnMail},
-        {"IDC_SOUND_ON_INCREASE", {10, 125, 112, 10}, Str::kOnIncrease},
-        {"IDC_SOUND_FILE", {10, 140, 130, 14}, ""},
-        {"IDC_SOUND_BROWSE", {140, 140, 35, 14}, Str::kBrowse},
-        {"IDC_SOUND_PREVIEW", {175, 140, 35, 14}, Str::kPreview},
-        {"IDC_LAUNCH", {10, 165, 32, 10}, Str::kLaunch},
-        {"IDC_LAUNCH_ON_MAIL", {10, 175, 96, 10}, Str::kOnMail},
-        {"IDC_LAUNCH_ON_INCREASE", {10, 190, 112, 10}, Str::kOnIncrease},
-        {"IDC_LAUNCH_FILE", {10, 205, 130, 14}, ""},
-        {"IDC_LAUNCH_BROWSE", {140, 205, 35, 14}, Str::kBrowse},
-        {"IDC_LAUNCH_PREVIEW", {175, 205, 35, 14}, Str::kPreview},
-        {"IDOK", {90, 230, 59, 14}, Str::kOk},
-        {"IDCANCEL", {155, 230, 59, 14}, Str::kCancel},
-        {"IDC_ICON_FILE", {30, 70, 150, 14}, ""},
-        {"IDC_ICON_BROWSE", {180, 70, 35, 14}, Str::kBrowse},
-    };
-    for (const Expected& c : controls) {
-        auto* widget = Find<QWidget>(c.id);
-        ASSERT_NE(widget, nullptr);
-        const QRect& u = c.units;
-        EXPECT_EQ(widget->geometry(), du.ToPixels(u.x(), u.y(), u.width(), u.height())) << c.id;
-        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            EXPECT_EQ(button->text(), Str::Text(c.caption)) << c.id;
-        }
-    }
+    ExpectTemplatePlaces(dlg, kControls);
     EXPECT_EQ(Find<QLabel>("IDC_ICON_PREVIEW")->pos(), du.ToPixels(5, 65, 20, 20).topLeft());
 
     QStringList labels;
@@ -133,34 +148,7 @@ TEST_F(AccountDlgTest, ControlsSitAtTheirTemplatePlacesWithTheirCaptions) {
 }
 
 TEST_F(AccountDlgTest, TabOrderIsTheTemplateOrder) {
-    QStringList order;
-    QWidget* widget = Edit("IDC_USER");
-    for (int i = 0; i < 40 && !(i > 0 && widget == Edit("IDC_USER"));
-         ++i, widget = widget->nextInFocusChain()) {
-        if (widget->focusPolicy() & Qt::TabFocus && !widget->objectName().isEmpty()) {
-            order << widget->objectName();
-        }
-    }
-    EXPECT_EQ(order, (QStringList{"IDC_USER",
-                                  "IDC_PASSWORD",
-                                  "IDC_SERVER",
-                                  "IDC_INTERVAL",
-                                  "IDC_SOUND",
-                                  "IDC_SOUND_ON_MAIL",
-                                  "IDC_SOUND_ON_INCREASE",
-                                  "IDC_SOUND_FILE",
-                                  "IDC_SOUND_BROWSE",
-                                  "IDC_SOUND_PREVIEW",
-                                  "IDC_LAUNCH",
-                                  "IDC_LAUNCH_ON_MAIL",
-                                  "IDC_LAUNCH_ON_INCREASE",
-                                  "IDC_LAUNCH_FILE",
-                                  "IDC_LAUNCH_BROWSE",
-                                  "IDC_LAUNCH_PREVIEW",
-                                  "IDOK",
-                                  "IDCANCEL",
-                                  "IDC_ICON_FILE",
-                                  "IDC_ICON_BROWSE"}));
+    EXPECT_EQ(TabOrder(Edit("IDC_USER")), IdsOf(kControls));
 }
 
 TEST_F(AccountDlgTest, ANewAccountShowsSixtySecondsAndTheFirstModes) {
@@ -283,19 +271,7 @@ TEST_F(AccountDlgTest, ACommaInAnyTextBoxIsRefusedOnOk) {
     PrepareNew();
     for (const char* id :
          {"IDC_USER", "IDC_PASSWORD", "IDC_SERVER", "IDC_SOUND_FILE", "IDC_LAUNCH_FILE", "IDC_ICON_FILE"}) {
-        QString message;
-        const int result = Run([&] {
-            Edit(id)->setText("a,b");
-            AnswerMessageBox(&message);
-            Button("IDOK")->click();
-            EXPECT_TRUE(dlg.isVisible()) << id;
-            EXPECT_EQ(dlg.focusWidget(), Edit(id));
-            EXPECT_EQ(Edit(id)->selectedText(), "a,b");
-            Edit(id)->setText("ab");
-            Button("IDOK")->click();
-        });
-        EXPECT_EQ(message, Str::Text(Str::kNoComma)) << id;
-        EXPECT_EQ(result, QDialog::Accepted) << id;
+        EXPECT_EQ(RefusedOnOk(id, "a,b", "ab"), Str::Text(Str::kNoComma)) << id;
     }
 }
 
@@ -315,26 +291,7 @@ TEST_F(AccountDlgTest, WhatTheFileCannotHoldOrWouldGiveBackChangedIsRefusedOnOk)
     };
     QGuiApplication::clipboard()->setText("secret\r\n");
     for (const Case& c : cases) {
-        QString message;
-        const int result = Run([&] {
-            if (c.text.isEmpty()) {
-                Edit(c.id)->clear();
-                Edit(c.id)->setFocus();
-                QTest::keyClick(Edit(c.id), Qt::Key_V, Qt::ControlModifier);
-            } else {
-                Edit(c.id)->setText(c.text);
-            }
-            const QString entered = Edit(c.id)->text();
-            AnswerMessageBox(&message);
-            Button("IDOK")->click();
-            EXPECT_TRUE(dlg.isVisible()) << c.id;
-            EXPECT_EQ(dlg.focusWidget(), Edit(c.id)) << c.id;
-            EXPECT_EQ(Edit(c.id)->selectedText(), entered) << c.id;
-            Edit(c.id)->setText("p w");
-            Button("IDOK")->click();
-        });
-        EXPECT_EQ(message, Str::Text(c.message)) << c.id;
-        EXPECT_EQ(result, QDialog::Accepted) << c.id;
+        EXPECT_EQ(RefusedOnOk(c.id, c.text, "p w"), Str::Text(c.message)) << c.id;
     }
     EXPECT_EQ(dlg.m_strPassword, "p w");
 }

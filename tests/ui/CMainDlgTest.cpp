@@ -24,6 +24,7 @@
 #include "tests/support/RecordingAlertPlatform.h"
 #include "tests/support/RecordingTray.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TemplateLayout.h"
 #include "tests/support/TestAccount.h"
 #include "tests/support/WhenModal.h"
 #include "ui/CAboutDlg.h"
@@ -120,12 +121,7 @@ TEST_F(MainDlgTest, ControlsSitAtTheirTemplatePlacesInTabOrder) {
     EXPECT_TRUE(dlg->windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_EQ(dlg->property(HelpContext::kProperty).toInt(), 0x20066);
 
-    struct Expected {
-        const char* id;
-        QRect units;
-        const char* caption;
-    };
-    const Expected controls[] = {
+    const TemplateControl controls[] = {
         {"IDOK", {160, 225, 50, 14}, Str::kCheckButton},
         {"IDCANCEL", {80, 225, 50, 14}, Str::kExitButton},
         {"IDC_STATUS", {5, 190, 210, 14}, nullptr},
@@ -135,28 +131,9 @@ TEST_F(MainDlgTest, ControlsSitAtTheirTemplatePlacesInTabOrder) {
         {"IDC_DELETE", {170, 45, 50, 14}, Str::kDeleteButton},
         {"IDC_START_DISP", {5, 210, 88, 10}, Str::kStartDisp},
     };
-    QStringList expectedOrder;
-    for (const Expected& c : controls) {
-        auto* widget = dlg->findChild<QWidget*>(c.id);
-        ASSERT_NE(widget, nullptr) << c.id;
-        const QRect& u = c.units;
-        EXPECT_EQ(widget->geometry(), du.ToPixels(u.x(), u.y(), u.width(), u.height())) << c.id;
-        if (c.caption != nullptr) {
-            EXPECT_EQ(qobject_cast<QAbstractButton*>(widget)->text(), Str::Text(c.caption)) << c.id;
-        }
-        expectedOrder << c.id;
-    }
+    ExpectTemplatePlaces(*dlg, controls);
     EXPECT_TRUE(qobject_cast<QPushButton*>(Button("IDOK"))->isDefault());
-
-    QStringList order;
-    QWidget* widget = Button("IDOK");
-    for (int i = 0; i < 40 && (i == 0 || widget != Button("IDOK"));
-         ++i, widget = widget->nextInFocusChain()) {
-        if (widget->focusPolicy() & Qt::TabFocus && expectedOrder.contains(widget->objectName())) {
-            order << widget->objectName();
-        }
-    }
-    EXPECT_EQ(order, expectedOrder);
+    EXPECT_EQ(TabOrder(Button("IDOK")), IdsOf(controls));
 }
 
 TEST_F(MainDlgTest, TheListShowsTheAccountsWithIconsAndCheckBoxes) {
@@ -443,6 +420,11 @@ TEST_F(MainDlgTest, AnAccountFileThatCannotBeReadIsReportedAndKeptBeforeTheFirst
     EXPECT_EQ(dir.read(keptNow.mid(dir.path().size() + 1) + "/inside"), "x");
     ASSERT_EQ(FileAccounts().GetCount(), 1);
     EXPECT_EQ(FileAccounts().GetAt(0)->m_strUser, "carol");
+
+    // Should the file then go missing, the next start points at what was kept beside it.
+    ASSERT_TRUE(QFile::remove(parts.accountFile));
+    Open();
+    EXPECT_TRUE(dlg->findChild<QLineEdit*>("IDC_STATUS")->text().contains(QFileInfo(keptNow).fileName()));
 }
 
 TEST_F(MainDlgTest, EveryFailedSaveIsReportedAndTheAccountsStayAsTheyAre) {

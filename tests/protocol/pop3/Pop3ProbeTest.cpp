@@ -203,6 +203,8 @@ TEST(Pop3Probe, TheWholeProbeHasATimeLimit) {
     EXPECT_EQ(dripping.outcome.result, ProbeCode::kDialogueBroken);
     EXPECT_EQ(dripping.sent, "");
 
+    // A connection that never completes, with a connect limit that would come much later.
+    options.connectTimeout = std::chrono::hours(1);
     const BlackHoleListener blackHole(QHostAddress::LocalHost);
     const ProbeOutcome neverConnected =
         RunProbe("alice", "pw", "127.0.0.1:" + std::to_string(blackHole.Port()), options);
