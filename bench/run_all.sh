@@ -20,6 +20,7 @@ declare -A QUICK_ARGUMENTS=(
   [imap_bench]="3"
   [scheduler_bench]="20 20"
   [soak_bench]="10"
+  [watch_bench]="3 3 5"
 )
 
 cmake --preset default >/dev/null
