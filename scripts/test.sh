@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quillpost and runs every test twice: once in a normal build and
 # once built with AddressSanitizer and UndefinedBehaviorSanitizer; first it fuzzes the account-file
-# reader and the POP3 and IMAP dialogues for a minute each, and after the normal build's tests it
+# reader, the POP3 and IMAP dialogues and the IMAP watch's dialogue for a minute each, and after the normal build's tests it
 # runs every benchmark once in its short mode. Needs no display or sound card. Run it as an
 # ordinary user (sudo is asked for only when packages are missing) or as root; as root, the
 # sanitizer build's tests run as an ordinary user, so that every run also shows that the suite

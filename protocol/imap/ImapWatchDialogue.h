@@ -40,8 +40,8 @@ public:
     bool IsOver() const { return m_step == Step::Over || m_step == Step::LoggingOut; }
     // Why it is over, once it is.
     IMailWatch::End Ending() const { return m_refused ? IMailWatch::End::Refused : IMailWatch::End::Dropped; }
-    // A count taken since the last call, when there is one. The first is kept back when it equals
-    // the check's count, which the owner has already.
+    // The latest count taken since the last call, when there is one. The first is kept back when
+    // it equals the check's count, which the owner has already.
     std::optional<Count> TakeCount();
 
 private:
