@@ -79,7 +79,12 @@ void CImapWatch::OnReadyRead() {
         if (got <= 0) {
             break;
         }
-        Send(m_dialogue.Receive(std::string_view(chunk, static_cast<std::size_t>(got))));
+        const std::string_view bytes(chunk, static_cast<std::size_t>(got));
+        // What the server says unasked (its changes, that it is still there), by its first line.
+        qCDebug(lcWatch).noquote() << PeerOf(*m_socket) << "says"
+                                   << QByteArray(chunk, static_cast<qsizetype>(std::min(
+                                                            bytes.find_first_of("\r\n"), bytes.size())));
+        Send(m_dialogue.Receive(bytes));
     }
     AfterExchange();
 }
