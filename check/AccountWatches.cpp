@@ -46,6 +46,10 @@ bool CAccountWatches::Settle(AccountId id, const ProbeOutcome& outcome, int show
     } else if (outcome.result >= 0) {
         // Back, but the server no longer offers to watch: its timer's checks will do.
         m_entries.erase(id);
+    } else if (entry.takingUp && outcome.result != ProbeCode::kRefused &&
+               entry.quietRetries < kQuietRetries.size()) {
+        RetryLater(id, entry, kQuietRetries.at(entry.quietRetries++));
+        return false;
     } else {
         entry.takingUp = false;
         RetryLater(id, entry, ReconnectDelay(++entry.failures, QRandomGenerator::global()->generateDouble()));
@@ -93,6 +97,7 @@ void CAccountWatches::Adopt(AccountId id, Entry& entry, std::shared_ptr<IMailWat
     entry.since = std::chrono::steady_clock::now();
     entry.failures = 0;
     entry.takingUp = false;
+    entry.quietRetries = 0;
     entry.retry.reset();
     entry.watch->Follow([this, id](const ProbeOutcome& outcome) { emit counted(id, outcome); },
                         [this, id](IMailWatch::End end) { OnEnded(id, end); });

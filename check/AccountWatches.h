@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <array>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -18,9 +19,10 @@ std::chrono::milliseconds ReconnectDelay(int failures, double random);
 
 // The connections kept open between checks (IMAP IDLE), at most one per account, and what becomes
 // of them. A watch that drops is taken up again at once by a check of its account (which the
-// scheduler queues); if that fails, the account is tried again after ReconnectDelay (its timer's
-// checks go on meanwhile). IDLE is renewed every kRenewal; when that timer fires far later by the
-// wall clock than set, the machine slept, and every watch is checked as after a resume.
+// scheduler queues); if that cannot reach the server, it is tried again unseen after
+// kQuietRetries; a failure after those shows, and the account is tried again after
+// ReconnectDelay (its timer's checks go on meanwhile). IDLE is renewed every kRenewal; when that timer fires
+// far later by the wall clock than set, the machine slept, and every watch is checked as after a resume.
 class CAccountWatches : public QObject {
     Q_OBJECT
 
@@ -33,6 +35,10 @@ public:
     // A watch that drops sooner than this after it began, twice in a row, is not taken up again at
     // once: a server or network that drops every watch would have it reconnect without pause.
     static constexpr std::chrono::milliseconds kSteadyLife{60000};
+    // A server restarting, or a network coming back, refuses for a moment: a watch whose take-up
+    // cannot reach its server is tried again after these pauses, unseen, before the failure shows.
+    static constexpr std::array<std::chrono::milliseconds, 2> kQuietRetries{std::chrono::milliseconds(1000),
+                                                                            std::chrono::milliseconds(4000)};
 
     explicit CAccountWatches(CClockJumpDetector::WallClock now = &std::chrono::system_clock::now,
                              QObject* parent = nullptr);
@@ -64,6 +70,7 @@ private:
         int quickDrops = 0;              // in a row, each sooner than kSteadyLife after its watch began
         int failures = 0;                // failed reconnects in a row
         bool takingUp = false;           // dropped, and the user was shown nothing since
+        std::size_t quietRetries = 0;    // of kQuietRetries, used since it dropped
         std::unique_ptr<QObject> retry;  // while a retry waits: the context of its timer
     };
 

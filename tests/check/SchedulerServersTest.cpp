@@ -70,14 +70,24 @@ protected:
 
     // Checks the one account of `server` and waits until it idles.
     void Watch(const ScriptedPop3Server& server) {
+        CheckAt(server.Port(), "pw");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.Received().contains("IDLE"); }, 10000));
+    }
+    void Watch(const DovecotServer& dovecot) {
+        CheckAt(dovecot.ImapPort(), "secret");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return prober.finished == 1; }, 30000));
+    }
+    void CheckAt(quint16 port, const std::string& password) {
         tray.NotifyTray(TrayRequest::Add, TrayId::kMain, TrayIcon::Builtin(IconId::kNoMail), {});
-        accounts.AddTail(Account("alice", "pw", "imap://" + Local(server.Port())));
+        accounts.AddTail(Account("alice", password, "imap://" + Local(port)));
         scheduler.StartTimers();
         scheduler.FollowSystemEvents(&events);
         Tick();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return server.Received().contains("IDLE"); }, 10000));
     }
     void Tick() { scheduler.OnTimer(static_cast<int>(accounts.GetAt(0)->m_nTimerId)); }
+    static qsizetype Logins(const DovecotServer& dovecot) {
+        return dovecot.Log().count("Login: user=<alice>");
+    }
 
     CSystemEvents events;
 };
@@ -177,11 +187,7 @@ TEST_F(SchedulerServersTest, ASilentServerDelaysTheOthersButNeverOverlapsOrStack
 // The account's timer fires hourly: what it shows meanwhile came over its watch.
 TEST_F(WatchServersTest, DovecotMailShowsAsItComesAndGoesAndAKickedWatchComesBackUnseen) {
     DovecotServer dovecot;
-    accounts.AddTail(Account("alice", "secret", "imap://127.0.0.1:" + std::to_string(dovecot.ImapPort())));
-    scheduler.StartTimers();
-    Tick();
-    const auto logins = [&] { return dovecot.Log().count("Login: user=<alice>"); };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return prober.finished == 1; }, 30000));
+    Watch(dovecot);
     dovecot.Deliver("alice", 2);
     EXPECT_TRUE(Shows(2));
     dovecot.MarkSeen("alice", 2);
@@ -189,12 +195,29 @@ TEST_F(WatchServersTest, DovecotMailShowsAsItComesAndGoesAndAKickedWatchComesBac
 
     const std::size_t shownBefore = tray.calls.size();
     dovecot.Kick("alice");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return logins() == 2 && prober.running == 0; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Logins(dovecot) == 2 && prober.running == 0; }, 30000));
     dovecot.Deliver("alice");
     EXPECT_TRUE(Shows(1));
     // Nothing told of the drop: the next the tray heard of was the new mail.
     EXPECT_EQ(tray.calls.at(shownBefore).request, TrayRequest::Add);
     EXPECT_EQ(prober.finished, 2);
+}
+
+// For a moment nothing listens: the watch finds its server again, and the user sees no error.
+TEST_F(WatchServersTest, AWatchOutlivesARestartOfItsServerUnseen) {
+    DovecotServer dovecot;
+    Watch(dovecot);
+    const std::size_t shownBefore = tray.calls.size();
+    dovecot.Restart([&] {
+        // The first try to take the watch up again finds nothing listening.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return prober.finished == 2; }, 10000));
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Logins(dovecot) == 2 && prober.running == 0; }, 30000));
+    dovecot.Deliver("alice");
+    EXPECT_TRUE(Shows(1));
+    for (std::size_t i = shownBefore; i < tray.calls.size(); ++i) {
+        EXPECT_NE(tray.calls[i].icon, TrayIcon::Builtin(IconId::kError)) << i;
+    }
 }
 
 // A watch that drops comes back without a word to the user; one that hears of a change, or is
@@ -238,12 +261,13 @@ TEST_F(WatchServersTest, DropsAreTakenUpUnseenAndCountsComeOverTheSameConnection
     }
 }
 
-// A reconnect that fails shows as a check's failure; the account is tried again later, at its
-// timer's next tick at the latest.
+// A reconnect that fails, and fails again when tried shortly after, shows as a check's failure;
+// the account is tried again later, at its timer's next tick at the latest.
 TEST_F(WatchServersTest, AFailedReconnectShowsAndTheNextTickTakesTheWatchUpAgain) {
-    ScriptedPop3Server server({Watched().Close(), ServerScript().Send("* BYE busy\r\n"), Watched()});
+    const ServerScript busy = ServerScript().Send("* BYE busy\r\n");
+    ScriptedPop3Server server({Watched().Close(), busy, busy, busy, Watched()});
     Watch(server);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return prober.finished == 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prober.finished == 4; }, 10000));
     ASSERT_TRUE(DeliverQueuedEvents());
     EXPECT_EQ(prober.running, 0);  // not tried again at once
     EXPECT_EQ(tray.icons[TrayId::kMain].tooltip, Str::Text(Str::kConnectError));

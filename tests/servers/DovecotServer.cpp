@@ -15,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QThread>
 #include <set>
 #include <stdexcept>
@@ -202,6 +203,26 @@ void DovecotServer::Stop() {
     }
 }
 #endif
+
+void DovecotServer::Restart(const std::function<void()>& whileDown) {
+    // The sessions end with the server, as when a service manager stops its whole group.
+#ifdef Q_OS_WIN
+    const QString pidFile = m_folder.filePath("run/master.pid");
+    RunHostCommand(
+        "sh", {"-c", "pkill -TERM -P \"$(cat \"$1\")\" -x 'imap|pop3'; kill -TERM \"$(cat \"$1\")\"", "sh",
+               HostPath(pidFile)});
+    const auto gone = [&] { return !QFile::exists(pidFile); };
+#else
+    QProcess::execute("pkill", {"-TERM", "-P", QString::number(m_process.processId()), "-x", "imap|pop3"});
+    m_process.terminate();
+    const auto gone = [this] { return m_process.state() == QProcess::NotRunning; };
+#endif
+    if (!QTest::qWaitFor(gone, 10000)) {
+        throw std::runtime_error("dovecot does not stop");
+    }
+    whileDown();
+    Start();
+}
 
 QString DovecotServer::HomeOf(const std::string& user) const {
     return m_folder.filePath("home/" + QString::fromStdString(user));

@@ -4,6 +4,7 @@
 #include <QSslCertificate>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ public:
     void Kick(const std::string& user);
     // Marks `count` of the user's new messages seen, as a mail program elsewhere would.
     void MarkSeen(const std::string& user, int count);
+    // Stops the server with all its sessions and starts it again on the same ports, as a service
+    // manager does. The caller's event loop runs meanwhile; `whileDown` runs when nothing listens.
+    void Restart(const std::function<void()>& whileDown);
 
     QString Log() const;
 
