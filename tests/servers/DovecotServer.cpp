@@ -185,8 +185,9 @@ void DovecotServer::Stop() {
 }
 
 void DovecotServer::Start() {
-    // A stale socket left in base_dir costs seconds at start-up.
-    QDir(m_folder.filePath("run")).removeRecursively();
+    // A stale socket left in base_dir costs seconds at start-up. The host removes it: wine would
+    // follow dovecot's link there to the configuration and delete that instead.
+    RunHostCommand("rm", {"-rf", HostPath(m_folder.filePath("run"))});
     // wine gives new files no read access for dovecot's own users; permission bits are the host's.
     RunHostCommand("chmod", {"-R", "a+rX", HostPath(m_folder.path())});
     RunHostCommand("dovecot", {"-c", HostPath(m_folder.filePath("dovecot.conf"))});
