@@ -44,9 +44,9 @@ bool RestrictToOwner(const QString& path) {
         return false;
     }
     std::wstring name = path.toStdWString();
-    const DWORD result = SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT,
-                                               DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                               nullptr, nullptr, list, nullptr);
+    const DWORD result = SetNamedSecurityInfoW(
+        name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+        nullptr, list, nullptr);
     LocalFree(list);
     return result == ERROR_SUCCESS;
 }

@@ -58,7 +58,8 @@ void CCredentialSecretStore::Load(const SecretKey& key, Done done) {
 }
 
 void CCredentialSecretStore::Remove(const SecretKey& key, Done done) {
-    if (CredDeleteW(Wide(TargetName(key)).c_str(), CRED_TYPE_GENERIC, 0) || GetLastError() == ERROR_NOT_FOUND) {
+    if (CredDeleteW(Wide(TargetName(key)).c_str(), CRED_TYPE_GENERIC, 0) ||
+        GetLastError() == ERROR_NOT_FOUND) {
         Finish(std::move(done), {});
         return;
     }

@@ -1,8 +1,8 @@
 #include "secrets/KeychainSecretStore.h"
 
+#include <qt6keychain/keychain.h>
 #include <QTimer>
 #include <memory>
-#include <qt6keychain/keychain.h>
 #include <utility>
 
 #include "accounts/AccountText.h"
@@ -92,7 +92,8 @@ void CKeychainSecretStore::Run(QKeychain::Job* job, const SecretKey& key, Done d
     };
     const QString late = Str::Text(Str::kKeyringTimedOut).arg(m_jobLimit.count() / 1000.0);
     connect(limit, &QTimer::timeout, this, [finish, late] { finish(Failure(late)); });
-    connect(job, &QKeychain::Job::finished, this, [finish, read](QKeychain::Job* ended) { finish(read(*ended)); });
+    connect(job, &QKeychain::Job::finished, this,
+            [finish, read](QKeychain::Job* ended) { finish(read(*ended)); });
     limit->start(m_jobLimit);
     job->start();
 }

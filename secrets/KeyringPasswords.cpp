@@ -28,9 +28,9 @@ SecretKey KeyOf(const CAccount& account) {
 
 struct CKeyringPasswords::Move {
     Origin origin = Origin::Start;
-    bool out = false;      // a move out: the file is written once the missing passwords came
-    bool wasOff = false;   // a tick that switched the keyring on: a failure switches it off again
-    int pending = 1;       // jobs under way, plus one until every job was started
+    bool out = false;     // a move out: the file is written once the missing passwords came
+    bool wasOff = false;  // a tick that switched the keyring on: a failure switches it off again
+    int pending = 1;      // jobs under way, plus one until every job was started
     QString failure;
     std::set<std::pair<SecretKey, std::string>> verified;  // stored and read back equal
     std::vector<SecretKey> removeAfter;                    // items no account should use any more
@@ -165,7 +165,8 @@ void CKeyringPasswords::LoadEmptyPasswords(const std::shared_ptr<Move>& move) {
                 self->Fill(key, outcome.secret);
             }
             // Nothing found is no failure here: the account may simply have no password.
-            self->JobEnded(move, outcome.result == SecretOutcome::Result::NotFound ? SecretOutcome{} : outcome);
+            self->JobEnded(move,
+                           outcome.result == SecretOutcome::Result::NotFound ? SecretOutcome{} : outcome);
         });
     }
 }
@@ -182,7 +183,8 @@ void CKeyringPasswords::Fill(const SecretKey& key, const std::string& password) 
     }
 }
 
-void CKeyringPasswords::MoveIn(const std::shared_ptr<Move>& move, const std::vector<const CAccount*>& accounts) {
+void CKeyringPasswords::MoveIn(const std::shared_ptr<Move>& move,
+                               const std::vector<const CAccount*>& accounts) {
     std::set<std::pair<SecretKey, std::string>> started;
     for (const CAccount* account : accounts) {
         if (account->m_bPasswordInKeyring || account->m_strPassword.empty() || !UsesKeyring(*account) ||
@@ -195,16 +197,17 @@ void CKeyringPasswords::MoveIn(const std::shared_ptr<Move>& move, const std::vec
             continue;
         }
         ++move->pending;
-        m_keyring.Store(key, password, [self = QPointer(this), move, key, password](const SecretOutcome& outcome) {
-            if (self == nullptr) {
-                return;
-            }
-            if (outcome.Ok()) {
-                self->Verify(move, key, password);
-            } else {
-                self->JobEnded(move, outcome);
-            }
-        });
+        m_keyring.Store(key, password,
+                        [self = QPointer(this), move, key, password](const SecretOutcome& outcome) {
+                            if (self == nullptr) {
+                                return;
+                            }
+                            if (outcome.Ok()) {
+                                self->Verify(move, key, password);
+                            } else {
+                                self->JobEnded(move, outcome);
+                            }
+                        });
     }
 }
 
@@ -222,8 +225,8 @@ void CKeyringPasswords::Verify(const std::shared_ptr<Move>& move, const SecretKe
         } else if (outcome.Ok()) {
             self->JobEnded(move, Failure(Str::Text(Str::kKeyringMismatch)));
         } else {
-            self->JobEnded(move, outcome.result == SecretOutcome::Result::NotFound ? Failure(outcome.reason)
-                                                                                   : outcome);
+            self->JobEnded(
+                move, outcome.result == SecretOutcome::Result::NotFound ? Failure(outcome.reason) : outcome);
         }
     });
 }
@@ -258,7 +261,8 @@ void CKeyringPasswords::Complete(Move& move) {
 void CKeyringPasswords::MarkMovedIn(Move& move) {
     std::vector<CAccount*> marked;
     for (CAccount& account : m_accounts) {
-        if (!account.m_bPasswordInKeyring && move.verified.count({KeyOf(account), account.m_strPassword}) != 0 &&
+        if (!account.m_bPasswordInKeyring &&
+            move.verified.count({KeyOf(account), account.m_strPassword}) != 0 &&
             !SharesItemDifferently(account)) {
             account.m_bPasswordInKeyring = true;
             marked.push_back(&account);

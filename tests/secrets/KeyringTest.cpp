@@ -23,10 +23,12 @@ namespace {
 
 // Two accounts as an older copy writes them (bob's password in Shift_JIS), and as they are with
 // the passwords in the keyring.
-const QByteArray kInFile = "alice,pw-a,pop.example.test,60,1,0,C:\\a.wav,0,0,,,1\r\n"
-                           "bob,pw-\x83\x70,pop.example.test:1110,300,0,0,,0,0,,,0\r\n";
-const QByteArray kInKeyring = "alice,,pop.example.test,60,1,0,C:\\a.wav,0,0,,,1\r\n"
-                              "bob,,pop.example.test:1110,300,0,0,,0,0,,,0\r\n";
+const QByteArray kInFile =
+    "alice,pw-a,pop.example.test,60,1,0,C:\\a.wav,0,0,,,1\r\n"
+    "bob,pw-\x83\x70,pop.example.test:1110,300,0,0,,0,0,,,0\r\n";
+const QByteArray kInKeyring =
+    "alice,,pop.example.test,60,1,0,C:\\a.wav,0,0,,,1\r\n"
+    "bob,,pop.example.test:1110,300,0,0,,0,0,,,0\r\n";
 
 // One run of the program's keyring side over ACCOUNT.CSV as it is: the accounts, QtKeychain, the
 // menu item and the status line.
@@ -111,9 +113,12 @@ TEST_F(KeyringTest, WhenTheKeyringFailsNothingMovesAndTheUserIsTold) {
         {"no service", nullptr},
         {"locked, no prompter", [](SecretServiceServer& s) { s.locked = true; }},
         {"locked, prompt dismissed",
-         [](SecretServiceServer& s) { s.locked = true, s.prompter = SecretServiceServer::Prompter::Dismiss; }},
+         [](SecretServiceServer& s) {
+             s.locked = true, s.prompter = SecretServiceServer::Prompter::Dismiss;
+         }},
         {"vanishing after the first item", [](SecretServiceServer& s) { s.vanishAfterCreating = 1; }},
-        {"answering too late", [this](SecretServiceServer& s) { s.holdAnswers = true, limit = std::chrono::milliseconds(300); }},
+        {"answering too late",
+         [this](SecretServiceServer& s) { s.holdAnswers = true, limit = std::chrono::milliseconds(300); }},
     };
     for (const auto& [name, arrange] : cases) {
         for (const bool atStart : {true, false}) {
@@ -138,7 +143,8 @@ TEST_F(KeyringTest, WhenTheKeyringFailsNothingMovesAndTheUserIsTold) {
             EXPECT_FALSE(run->item->isChecked());
             EXPECT_EQ(QSettings().value("Keyring").toInt(), atStart ? 1 : 0);
             // The box says it with the reason.
-            EXPECT_TRUE(atStart || (box.startsWith(run->status->text()) && box.size() > run->status->text().size() + 5))
+            EXPECT_TRUE(atStart ||
+                        (box.startsWith(run->status->text()) && box.size() > run->status->text().size() + 5))
                 << box.toStdString();
             if (server.holdAnswers) {
                 server.Release();  // the late answers go unheeded
@@ -207,7 +213,9 @@ TEST_F(KeyringTest, GnomeKeyringTakesThePasswordsAndGivesThemBack) {
     daemon.write("login-password");
     daemon.closeWriteChannel();
     ASSERT_TRUE(QTest::qWaitFor(
-        [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered("org.freedesktop.secrets"); },
+        [] {
+            return QDBusConnection::sessionBus().interface()->isServiceRegistered("org.freedesktop.secrets");
+        },
         20000));
     MoveInAndBackOut();
     daemon.terminate();

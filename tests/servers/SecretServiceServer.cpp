@@ -38,10 +38,12 @@ Q_DECLARE_METATYPE(FakeSecret)
 using FakeSecrets = QMap<QDBusObjectPath, FakeSecret>;
 
 QDBusArgument& operator<<(QDBusArgument& out, const FakeSecret& s) {
-    return out.beginStructure(), out << s.session << s.parameters << s.value << s.contentType, out.endStructure(), out;
+    return out.beginStructure(), out << s.session << s.parameters << s.value << s.contentType,
+           out.endStructure(), out;
 }
 const QDBusArgument& operator>>(const QDBusArgument& in, FakeSecret& s) {
-    return in.beginStructure(), in >> s.session >> s.parameters >> s.value >> s.contentType, in.endStructure(), in;
+    return in.beginStructure(), in >> s.session >> s.parameters >> s.value >> s.contentType,
+           in.endStructure(), in;
 }
 
 SecretServiceServer::SecretServiceServer()
@@ -73,7 +75,6 @@ void SecretServiceServer::Release() {
     }
 }
 
-
 bool SecretServiceServer::handleMessage(const QDBusMessage& call, const QDBusConnection&) {
     const QDBusMessage answer = Answer(call);
     if (holdAnswers) {
@@ -93,7 +94,8 @@ void SecretServiceServer::Send(const QDBusMessage& message) {
 QList<QDBusObjectPath> SecretServiceServer::Search(const QMap<QString, QString>& wanted) const {
     Paths found;
     for (const auto& [path, has] : attributes) {
-        if (std::all_of(wanted.keyValueBegin(), wanted.keyValueEnd(), [&](auto w) { return has[w.first] == w.second; })) {
+        if (std::all_of(wanted.keyValueBegin(), wanted.keyValueEnd(),
+                        [&](auto w) { return has[w.first] == w.second; })) {
             found << QDBusObjectPath(path);
         }
     }
@@ -107,7 +109,8 @@ QDBusMessage SecretServiceServer::Answer(const QDBusMessage& call) {
         if (Arg<QString>(call, 0) != "plain") {
             return call.createErrorReply("org.freedesktop.DBus.Error.NotSupported", "plain sessions only");
         }
-        return call.createReply({V(QDBusVariant(QString())), V(QDBusObjectPath("/org/freedesktop/secrets/s/1"))});
+        return call.createReply(
+            {V(QDBusVariant(QString())), V(QDBusObjectPath("/org/freedesktop/secrets/s/1"))});
     }
     if (member == "CreateItem") {
         return CreateItem(call);
@@ -131,9 +134,11 @@ QDBusMessage SecretServiceServer::Answer(const QDBusMessage& call) {
     if (member == "Prompt") {
         // The answer to Prompt goes first; "Completed" (dismissed) follows once the user has
         // answered, its result typed by what the prompt was for: unlocked objects, or an item.
-        QDBusMessage completed = QDBusMessage::createSignal(call.path(), "org.freedesktop.Secret.Prompt", "Completed");
+        QDBusMessage completed =
+            QDBusMessage::createSignal(call.path(), "org.freedesktop.Secret.Prompt", "Completed");
         completed << true << V(QDBusVariant(m_unlockPrompts[call.path()] ? V(Paths()) : V(none)));
-        QMetaObject::invokeMethod(this, [this, completed] { Send(completed); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, completed] { Send(completed); }, Qt::QueuedConnection);
         return call.createReply();
     }
     if (member == "Delete") {  // a locked item is never offered for deleting
@@ -173,7 +178,8 @@ QDBusMessage SecretServiceServer::AskPrompter(const QDBusMessage& call, const QL
     if (prompter == Prompter::None && !unlocking) {
         return call.createErrorReply("org.freedesktop.Secret.Error.IsLocked", "the collection is locked");
     }
-    const QString prompt = prompter == Prompter::None ? "/" : QStringLiteral("%1/prompt/%2").arg(kRoot).arg(m_next++);
+    const QString prompt =
+        prompter == Prompter::None ? "/" : QStringLiteral("%1/prompt/%2").arg(kRoot).arg(m_next++);
     m_unlockPrompts[prompt] = unlocking;
     return call.createReply({unlocking ? V(Paths()) : V(QDBusObjectPath("/")), V(QDBusObjectPath(prompt))});
 }

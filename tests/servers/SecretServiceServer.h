@@ -7,8 +7,8 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusVirtualObject>
 #include <QDBusObjectPath>
+#include <QDBusVirtualObject>
 #include <QMap>
 #include <map>
 #include <optional>
@@ -37,7 +37,7 @@ public:
     std::optional<int> vanishAfterCreating;  // leaves at the CreateItem after this many
     bool holdAnswers = false;
     std::map<QString, QMap<QString, QString>> attributes;  // by item path
-    std::map<QString, QByteArray> secrets;                  // by item path
+    std::map<QString, QByteArray> secrets;                 // by item path
 
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& call, const QDBusConnection&) override;

@@ -574,9 +574,10 @@ TEST_F(MainDlgTest, ARightClickOffersTheAboutBoxAndTheDesktopItems) {
                 items << action->text();
             }
         }
-        EXPECT_EQ(items, (QStringList{Str::Text(Str::kAboutMenuItem), Str::Text("新着メールを通知する"),
-                                      Str::Text("ログイン時に起動する"), Str::Text("パスワードをキーリングに保存する"),
-                                      Str::Text("今すぐチェック")}));
+        EXPECT_EQ(items,
+                  (QStringList{Str::Text(Str::kAboutMenuItem), Str::Text("新着メールを通知する"),
+                               Str::Text("ログイン時に起動する"),
+                               Str::Text("パスワードをキーリングに保存する"), Str::Text("今すぐチェック")}));
         WhenModal<CAboutDlg>([&](CAboutDlg* about) {
             aboutShown = true;
             about->accept();

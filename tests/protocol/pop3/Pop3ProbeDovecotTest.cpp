@@ -96,8 +96,11 @@ TEST_F(Pop3ProbeDovecot, AnUntrustedCertificateIsAConnectionError) {
     // A trusted certificate that does not carry the name asked for: the server is the right one,
     // reached through a name of the test's own, so only the name check can refuse it.
     ProbeOptions otherName = Trusting();
-    otherName.resolve = [](const QString&) { return QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)}; };
-    EXPECT_EQ(RunProbe("alice", "secret", Tls("mail.example.test"), otherName).result, ProbeCode::kConnectError);
+    otherName.resolve = [](const QString&) {
+        return QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)};
+    };
+    EXPECT_EQ(RunProbe("alice", "secret", Tls("mail.example.test"), otherName).result,
+              ProbeCode::kConnectError);
 }
 
 TEST_F(Pop3ProbeDovecot, TheProberRunsProbesSideBySideAndReportsEachOnce) {
