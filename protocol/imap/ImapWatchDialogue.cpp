@@ -85,6 +85,9 @@ std::string CImapWatchDialogue::OnUntagged(const ImapResponse& response, const I
                                           : std::nullopt) {
             m_searched = count;
             m_searchLine = StatusLineOf(response.text);
+        } else if (IsMailboxChange(parts)) {
+            // Told while the server searched, it may have come after the search: counted again.
+            m_countWanted = true;
         }
         return {};
     }

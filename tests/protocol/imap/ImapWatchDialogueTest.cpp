@@ -48,7 +48,7 @@ void Play(const Case& c) {
 TEST(ImapWatchDialogue, ExaminesCountsAndIdlesUntilAChangeOrAnAskCountsAgain) {
     const std::string examined = "* 4 EXISTS\r\n* 1 RECENT\r\na3 OK [READ-ONLY] done\r\n";
     // ESEARCH: the count alone. The first count differs from the check's: mail came between. Changes
-    // told while IDLE begins or ends are counted once.
+    // told while IDLE begins or ends are counted once; one told during a search, again.
     Play({"IMAP4rev1 IDLE ESEARCH",
           {{examined, "a4 SEARCH RETURN (COUNT) UNSEEN\r\n"},
            {"* ESEARCH (TAG \"a4\") COUNT 4\r\na4 OK\r\n", "a5 IDLE\r\n"},
@@ -60,7 +60,8 @@ TEST(ImapWatchDialogue, ExaminesCountsAndIdlesUntilAChangeOrAnAskCountsAgain) {
             "9\r\n"
             "a6 OK\r\n",
             "a7 IDLE\r\n"},
-           {kLogOut, "DONE\r\na8 LOGOUT\r\n"}},
+           {"+ idling\r\n", "DONE\r\n"},
+           {kLogOut, "a8 LOGOUT\r\n"}},
           {4, 2}});
     // Plain SEARCH; the first count is the check's and is kept back. Asked for a count or a
     // renewal while IDLE begins, it ends IDLE as soon as it has begun.
