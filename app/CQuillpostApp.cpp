@@ -1,6 +1,7 @@
 #include "app/CQuillpostApp.h"
 
 #include <QFileInfo>
+#include <functional>
 #include <utility>
 
 #include "accounts/AccountFile.h"
@@ -42,6 +43,12 @@ int CQuillpostApp::Run() {
     probeOptions.watch = true;
     CMailProber prober(probeOptions);
     CDesktopSecretStore keyring;
+    // The end runs once, however it comes, and before anything else heard of the quit (the
+    // notifier's withdrawals may wait on the bus): on Windows the end of the session ends the
+    // process right after aboutToQuit.
+    std::function<void()> end = [] {};
+    QObject quitting;
+    QObject::connect(&m_app, &QCoreApplication::aboutToQuit, &quitting, [&end] { end(); });
     // The tray keeps each icon as its child, named by its id.
     const auto notifier = CDesktopNotifier::ForThisDesktop([&tray] {
         return tray.findChild<QSystemTrayIcon*>(QString::number(TrayId::kMain), Qt::FindDirectChildrenOnly);
@@ -68,15 +75,12 @@ int CQuillpostApp::Run() {
         dialog.raise();
         dialog.activateWindow();
     });
-    // The end runs once, however it comes; on Windows the end of the session ends the process
-    // right after aboutToQuit.
     bool ended = false;
-    const auto end = [&] {
+    end = [&] {
         if (!std::exchange(ended, true)) {
             dialog.DestroyWindow(!sessionEnd.IsEnding());
         }
     };
-    QObject::connect(&m_app, &QCoreApplication::aboutToQuit, &dialog, end);
     dialog.show();
     dialog.OnInitDialog();
     QApplication::exec();
