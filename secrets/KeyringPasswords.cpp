@@ -91,17 +91,10 @@ void CKeyringPasswords::OnAdded(const CAccount& account) {
 
 void CKeyringPasswords::OnEdited(const CAccount& before, CAccount& after) {
     const bool keyChanged = KeyOf(before) != KeyOf(after);
-    if (!m_on) {
+    if (!m_on || (!keyChanged && before.m_strPassword == after.m_strPassword)) {
         return;
     }
     const auto move = Begin(Origin::Change);
-    if (!keyChanged && before.m_strPassword == after.m_strPassword) {
-        // Unchanged. A password that came from the keyring while the dialog was open, showing none,
-        // was just replaced by that nothing: it is asked for again.
-        LoadEmptyPasswords(move);
-        JobEnded(move, {});
-        return;
-    }
     // The window's save that follows writes the new password into the file: it is there until
     // the keyring holds it.
     after.m_bPasswordInKeyring = false;

@@ -45,7 +45,7 @@ public:
 
     // The window's changes, before it saves them. An added password is moved in; an edited one is
     // written to the file first, then moved to the account's (new) item; a deleted account's item
-    // goes unless another account shares it. `before` is the account as the dialog showed it.
+    // goes unless another account shares it. `before` is the account as it was before the edit.
     void OnAdded(const CAccount& account);
     void OnEdited(const CAccount& before, CAccount& after);
     void OnDeleted(const CAccount& account);

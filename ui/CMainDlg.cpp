@@ -311,9 +311,14 @@ void CMainDlg::OnEdit() {
     if (current == nullptr) {
         return;
     }
+    const CAccount previous = *current;
     dialog.StoreInto(*current);
+    // A password that came from the keyring while the dialog showed none stays.
+    if (current->m_strPassword == shown.m_strPassword) {
+        current->m_strPassword = previous.m_strPassword;
+    }
     if (m_keyring != nullptr) {
-        m_keyring->OnEdited(shown, *current);
+        m_keyring->OnEdited(previous, *current);
     }
     m_scheduler.RenewTimer(*current);
     AccountFileReport::SaveAfterChange(this, m_accountFile, m_accounts);
