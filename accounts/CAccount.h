@@ -31,8 +31,8 @@ public:
     // Only complete accounts get a timer at start-up.
     bool IsComplete() const { return !m_strUser.empty() && !m_strPassword.empty() && !m_strServer.empty(); }
 
-    // Equal when they hold the same. Which account each one is does not count, so an account read
-    // back from the file equals the one written.
+    // Equal when they hold the same. Which account each one is, and whether its password came from
+    // the keyring, do not count, so an account read back from the file equals the one written.
     bool operator==(const CAccount& other) const;
 
 private:

@@ -165,8 +165,7 @@ void CKeyringPasswords::LoadEmptyPasswords(const std::shared_ptr<Move>& move) {
 }
 
 void CKeyringPasswords::Fill(const SecretKey& key, const std::string& password) {
-    for (int position = 0; position < m_accounts.GetCount(); ++position) {
-        CAccount& account = *m_accounts.GetAt(position);
+    for (CAccount& account : m_accounts) {
         // An account edited meanwhile keeps what the user gave it.
         if (KeyOf(account) == key && account.m_strPassword.empty() && !password.empty()) {
             account.m_strPassword = password;
