@@ -270,10 +270,11 @@ TEST_F(WatchServersTest, AFailedReconnectShowsAndTheNextTickTakesTheWatchUpAgain
     ASSERT_TRUE(QTest::qWaitFor([&] { return prober.finished == 4; }, 10000));
     ASSERT_TRUE(DeliverQueuedEvents());
     EXPECT_EQ(prober.running, 0);  // not tried again at once
-    EXPECT_EQ(tray.icons[TrayId::kMain].tooltip, Str::Text(Str::kConnectError));
+    EXPECT_EQ(tray.icons[TrayId::kMain].icon, TrayIcon::Builtin(IconId::kError));
     Tick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.Received().count(" IDLE\r\n") == 2; }, 10000));
-    EXPECT_EQ(tray.icons[TrayId::kMain].tooltip, Str::Text("メールが2通あります。"));
+    EXPECT_EQ(tray.icons[TrayId::kMain].icon, TrayIcon::Builtin(IconId::kMail));
+    EXPECT_EQ(Count(), 2);
 }
 
 // Switching the account off, editing or deleting it (both stop its timer), and the program's end:
